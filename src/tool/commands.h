@@ -1,0 +1,9 @@
+#pragma once
+// The subcommands of ambitone-tool. Each one takes its arguments after the
+// command name and returns the exit status; errors are raised as exceptions.
+
+#include <string>
+#include <vector>
+
+int RunToolCommand(const std::vector<std::string>& args);
+std::string ToolUsage();
