@@ -6,8 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-TfrmAbout::TfrmAbout(QWidget* parent)
-    : QDialog(parent)
+TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Ambitone"));
     setModal(true);

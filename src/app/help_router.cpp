@@ -38,8 +38,7 @@ QString TopicUrl(const char* file)
 
 } // namespace
 
-THelpRouter::THelpRouter(QWidget* owner)
-    : QObject(owner), m_owner(owner)
+THelpRouter::THelpRouter(QWidget* owner) : QObject(owner), m_owner(owner)
 {
     InitHelpResources();
 }

@@ -37,8 +37,7 @@ qint64 AgeMs(const QString& path)
 
 } // namespace
 
-TSingleCopy::TSingleCopy(const QString& lockName, const QString& directory, QObject* parent)
-    : QObject(parent)
+TSingleCopy::TSingleCopy(const QString& lockName, const QString& directory, QObject* parent) : QObject(parent)
 {
     QString dir = directory;
     QString name = QFileInfo(lockName).fileName();
@@ -89,7 +88,7 @@ bool TSingleCopy::Acquire()
         bool stale = false;
         if (AgeMs(m_lockPath) > kStartupGraceMs) {
             if (!readable) {
-                stale = false;
+                stale = true;
             } else if (m_serverPath.toLocal8Bit().size() <= kMaxSocketPath) {
                 QLocalSocket probe;
                 probe.connectToServer(m_serverPath);
@@ -101,8 +100,6 @@ bool TSingleCopy::Acquire()
             return false;
         m_lock->removeStaleLockFile();
     }
-    if (!m_lock->isLocked())
-        return false;
 
     // The lock is ours, so any socket file left behind belongs to a dead copy.
     QLocalServer::removeServer(m_serverPath);

@@ -29,8 +29,7 @@ public:
     // lockName is the executable's file name without directory ("ambitone");
     // an empty directory means the user's runtime directory, or the temporary
     // directory when the system has none.
-    explicit TSingleCopy(const QString& lockName, const QString& directory = QString(),
-                         QObject* parent = nullptr);
+    explicit TSingleCopy(const QString& lockName, const QString& directory = QString(), QObject* parent = nullptr);
     ~TSingleCopy() override;
 
     // True when this is the first live copy: the lock is ours and the

@@ -70,8 +70,7 @@ TUnixSignalBridge* TUnixSignalBridge::Install(QObject* parent)
     return bridge;
 }
 
-TUnixSignalBridge::TUnixSignalBridge(QObject* parent)
-    : QObject(parent)
+TUnixSignalBridge::TUnixSignalBridge(QObject* parent) : QObject(parent)
 {
     s_instance = this;
     m_notifier = new QSocketNotifier(s_fds[1], QSocketNotifier::Read, this);

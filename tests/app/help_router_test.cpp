@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 #include <QTextBrowser>
 #include <QUrl>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -17,41 +16,21 @@ namespace {
 
 // What the user must find for each context.
 const std::map<int, QString> kExpectedTitles = {
-    {90, "The Titles List"},
-    {100, "The Sample Library"},
-    {130, "The Frequency Page"},
-    {140, "The Frequency Slider"},
-    {145, "Repeating a Sample"},
-    {150, "The Location Page"},
+    {90, "The Titles List"},       {100, "The Sample Library"}, {130, "The Frequency Page"},
+    {140, "The Frequency Slider"}, {145, "Repeating a Sample"}, {150, "The Location Page"},
     {160, "Motion Patterns"},
 };
 
-QString ResourcePath(const QString& url)
+QString ReadResource(const QUrl& url)
 {
-    return QLatin1Char(':') + QUrl(url).path();
-}
-
-QString ReadTopic(const QString& url)
-{
-    QFile file(ResourcePath(url));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
-}
-
-QStringList TopicUrls(const THelpRouter& router)
-{
-    QStringList urls{THelpRouter::ContentsTopic()};
-    for (const auto& entry : kExpectedTitles)
-        urls << router.TopicFor(entry.first);
-    return urls;
+    QFile file(':' + url.path());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QStringList LinksOf(const QString& html)
 {
+    static const QRegularExpression href(R"re(href\s*=\s*"([^"]*)")re", QRegularExpression::CaseInsensitiveOption);
     QStringList links;
-    static const QRegularExpression href(QStringLiteral("href\\s*=\\s*\"([^\"]*)\""),
-                                         QRegularExpression::CaseInsensitiveOption);
     for (auto it = href.globalMatch(html); it.hasNext();)
         links << it.next().captured(1);
     return links;
@@ -59,104 +38,78 @@ QStringList LinksOf(const QString& html)
 
 } // namespace
 
-TEST(HelpRouter, EveryContextOpensItsOwnTopic)
+TEST(HelpRouter, EveryContextOpensItsOwnTopicInOneWindow)
 {
     QWidget owner;
     THelpRouter router(&owner);
+    QWidget* window = router.Window();
     for (const auto& [context, title] : kExpectedTitles) {
         SCOPED_TRACE(context);
         EXPECT_TRUE(router.ShowContext(context));
         EXPECT_EQ(router.CurrentTopicTitle(), title);
-        EXPECT_TRUE(router.Window()->isVisible());
-        EXPECT_FALSE(router.Window()->isModal());
-        EXPECT_EQ(router.Window()->windowTitle(), "Ambitone Help");
+        EXPECT_EQ(router.Window(), window);
     }
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isModal());
+    EXPECT_EQ(window->windowTitle(), "Ambitone Help");
 }
 
-TEST(HelpRouter, UnknownContextFallsBackToContents)
+TEST(HelpRouter, UnknownContextShowsContents)
 {
     QWidget owner;
     THelpRouter router(&owner);
-    router.ShowContext(140);
     for (int context : {0, 1, 99, 141, -90}) {
         SCOPED_TRACE(context);
+        router.ShowContext(140);
         EXPECT_TRUE(router.TopicFor(context).isEmpty());
         EXPECT_FALSE(router.ShowContext(context));
         EXPECT_EQ(router.CurrentTopicTitle(), "Ambitone Help");
-        router.ShowContext(140);
-    }
-}
-
-TEST(HelpRouter, TopicsExistAndAreDistinct)
-{
-    QWidget owner;
-    THelpRouter router(&owner);
-    QStringList seen;
-    for (const QString& url : TopicUrls(router)) {
-        SCOPED_TRACE(url.toStdString());
-        EXPECT_TRUE(url.startsWith("qrc:/help/"));
-        EXPECT_TRUE(QFile::exists(ResourcePath(url)));
-        EXPECT_FALSE(seen.contains(url));
-        seen << url;
     }
 }
 
 TEST(HelpRouter, EveryLinkResolvesAndContentsListsEveryTopic)
 {
-    QWidget owner;
-    THelpRouter router(&owner);
-    const QString contentsHtml = ReadTopic(THelpRouter::ContentsTopic());
-    ASSERT_FALSE(contentsHtml.isEmpty());
-    for (const QString& url : TopicUrls(router)) {
-        SCOPED_TRACE(url.toStdString());
-        const QString html = ReadTopic(url);
+    THelpRouter router(nullptr);
+    const QUrl contents(THelpRouter::ContentsTopic());
+    const QStringList contentsLinks = LinksOf(ReadResource(contents));
+    QList<QUrl> topics{contents};
+    for (const auto& entry : kExpectedTitles) {
+        const QUrl topic(router.TopicFor(entry.first));
+        EXPECT_FALSE(topics.contains(topic)) << "two contexts share " << topic.toString().toStdString();
+        EXPECT_TRUE(contentsLinks.contains(topic.fileName())) << topic.toString().toStdString();
+        topics << topic;
+    }
+    for (const QUrl& topic : topics) {
+        SCOPED_TRACE(topic.toString().toStdString());
+        const QString html = ReadResource(topic);
         ASSERT_FALSE(html.isEmpty());
-        for (const QString& link : LinksOf(html)) {
-            SCOPED_TRACE(link.toStdString());
-            const QUrl target = QUrl(url).resolved(QUrl(link));
-            EXPECT_EQ(target.scheme(), "qrc") << "help must not leave the program";
-            EXPECT_TRUE(QFile::exists(QLatin1Char(':') + target.path()));
-        }
-        const QString file = QUrl(url).fileName();
-        if (url != THelpRouter::ContentsTopic()) {
-            EXPECT_TRUE(LinksOf(contentsHtml).contains(file));
+        if (topic != contents) {
             EXPECT_TRUE(LinksOf(html).contains("index.html")) << "every topic leads back";
+        }
+        for (const QString& link : LinksOf(html)) {
+            const QUrl target = topic.resolved(QUrl(link));
+            EXPECT_EQ(target.scheme(), "qrc") << link.toStdString();
+            EXPECT_TRUE(QFile::exists(':' + target.path())) << link.toStdString();
         }
     }
 }
 
-TEST(HelpRouter, LinksAndContentsButtonNavigate)
+TEST(HelpRouter, LinksAndButtonsNavigate)
 {
-    QWidget owner;
-    THelpRouter router(&owner);
+    THelpRouter router(nullptr);
     router.ShowContents();
     auto* browser = router.Window()->findChild<QTextBrowser*>();
-    ASSERT_NE(browser, nullptr);
+    auto* contents = router.Window()->findChild<QPushButton*>("contentsButton");
+    auto* back = router.Window()->findChild<QPushButton*>("backButton");
+    ASSERT_TRUE(browser && contents && back);
     // Following a link the way a click does: relative to the page shown.
     browser->setSource(browser->source().resolved(QUrl("repeat.html")));
     EXPECT_EQ(router.CurrentTopicTitle(), "Repeating a Sample");
-
-    auto* contents = router.Window()->findChild<QPushButton*>("contentsButton");
-    ASSERT_NE(contents, nullptr);
     contents->click();
     EXPECT_EQ(router.CurrentTopicTitle(), "Ambitone Help");
-
-    auto* back = router.Window()->findChild<QPushButton*>("backButton");
-    ASSERT_NE(back, nullptr);
     ASSERT_TRUE(back->isEnabled());
     back->click();
     EXPECT_EQ(router.CurrentTopicTitle(), "Repeating a Sample");
-}
-
-TEST(HelpRouter, OneWindowServesEveryTopic)
-{
-    QWidget owner;
-    THelpRouter router(&owner);
-    router.ShowContext(90);
-    QWidget* window = router.Window();
-    router.ShowContext(160);
-    EXPECT_EQ(router.Window(), window);
-    EXPECT_EQ(owner.findChildren<QTextBrowser*>().size(), 1);
 }
 
 TEST(HelpRouter, FindHelpContextWalksUpTheParents)
@@ -167,22 +120,11 @@ TEST(HelpRouter, FindHelpContextWalksUpTheParents)
     auto* slider = new QWidget(row);
     EXPECT_EQ(THelpRouter::FindHelpContext(slider), 0);
     EXPECT_EQ(THelpRouter::FindHelpContext(nullptr), 0);
-
     top.setProperty("helpContext", 90);
     EXPECT_EQ(THelpRouter::FindHelpContext(slider), 90);
     page->setProperty("helpContext", 130);
-    EXPECT_EQ(THelpRouter::FindHelpContext(slider), 130);
-    // A zero on the way is no context: the walk goes on past it.
-    row->setProperty("helpContext", 0);
+    row->setProperty("helpContext", 0); // no context: the walk goes on past it
     EXPECT_EQ(THelpRouter::FindHelpContext(slider), 130);
     slider->setProperty("helpContext", 140);
     EXPECT_EQ(THelpRouter::FindHelpContext(slider), 140);
-    EXPECT_EQ(THelpRouter::FindHelpContext(row), 130);
-}
-
-TEST(HelpRouter, WorksWithoutAnOwner)
-{
-    THelpRouter router(nullptr);
-    EXPECT_TRUE(router.ShowContext(150));
-    EXPECT_EQ(router.CurrentTopicTitle(), "The Location Page");
 }

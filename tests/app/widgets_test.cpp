@@ -9,19 +9,17 @@
 
 namespace {
 
-bool IsLit(QRgb pixel)
+bool IsLit(QRgb p)
 {
-    return qGreen(pixel) > 200 && qRed(pixel) < 80 && qBlue(pixel) < 80;
+    return qGreen(p) > 200 && qRed(p) < 80 && qBlue(p) < 80;
 }
-
-bool IsBlack(QRgb pixel)
+bool IsBlack(QRgb p)
 {
-    return qRed(pixel) < 16 && qGreen(pixel) < 16 && qBlue(pixel) < 16;
+    return qRed(p) < 16 && qGreen(p) < 16 && qBlue(p) < 16;
 }
 
 QImage Render(QWidget& widget)
 {
-    widget.resize(widget.sizeHint());
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -34,12 +32,13 @@ int CountLit(const QImage& image)
     return lit;
 }
 
-int LitAt(int value, int digits = 1)
+QImage RenderLed(int value, int digits = 1)
 {
     TLedNumber led;
     led.SetDigits(digits);
     led.SetValue(value);
-    return CountLit(Render(led));
+    led.resize(led.sizeHint());
+    return Render(led);
 }
 
 } // namespace
@@ -53,8 +52,6 @@ TEST(LedNumber, ValueIsClampedToDigitsAndMax)
     led.SetValue(-5);
     EXPECT_EQ(led.Value(), 0);
     led.SetValue(42);
-    EXPECT_EQ(led.Value(), 42);
-
     led.SetMax(30);
     EXPECT_EQ(led.Value(), 30) << "a lower Max pulls the value down";
     led.SetValue(60);
@@ -62,18 +59,14 @@ TEST(LedNumber, ValueIsClampedToDigitsAndMax)
     led.SetMax(-1);
     led.SetValue(60);
     EXPECT_EQ(led.Value(), 60);
-
     led.SetDigits(1);
     EXPECT_EQ(led.Value(), 9) << "fewer digits pull the value down";
-
-    led.SetDigits(9);
-    led.SetValue(2147483647);
-    EXPECT_EQ(led.Value(), 999999999);
     led.SetDigits(40);
-    EXPECT_EQ(led.Digits(), 9);
+    led.SetValue(2147483647);
+    EXPECT_EQ(led.Value(), 999999999) << "digits stop where an int does";
 }
 
-TEST(LedNumber, DefaultsAndSizeFollowDigits)
+TEST(LedNumber, SizeFollowsDigits)
 {
     TLedNumber led;
     EXPECT_EQ(led.DigitWidth(), 8);
@@ -81,110 +74,60 @@ TEST(LedNumber, DefaultsAndSizeFollowDigits)
     int previous = 0;
     for (int digits = 1; digits <= 6; ++digits) {
         led.SetDigits(digits);
-        const QSize hint = led.sizeHint();
-        EXPECT_GT(hint.width(), previous);
-        EXPECT_GE(hint.width(), digits * led.DigitWidth());
-        EXPECT_GE(hint.height(), led.DigitHeight());
-        previous = hint.width();
+        EXPECT_GT(led.sizeHint().width(), previous);
+        EXPECT_GE(led.sizeHint().width(), digits * led.DigitWidth());
+        EXPECT_GE(led.sizeHint().height(), led.DigitHeight());
+        previous = led.sizeHint().width();
     }
-    const QSize small = led.sizeHint();
-    led.SetDigitHeight(26);
-    EXPECT_GT(led.sizeHint().height(), small.height());
 }
 
 TEST(LedNumber, LitSegmentsFollowTheValue)
 {
-    // Seven segments lit for 8, six for 0 (no middle bar), two for 1.
-    const int one = LitAt(1);
-    const int zero = LitAt(0);
-    const int eight = LitAt(8);
+    // Two segments lit for 1, six for 0 (no middle bar), seven for 8.
+    const int one = CountLit(RenderLed(1));
     EXPECT_GT(one, 0);
-    EXPECT_LT(one, zero);
-    EXPECT_LT(zero, eight);
-    // Same segment count, different segments: 2 and 5 mirror each other.
-    TLedNumber two;
-    two.SetDigits(1);
-    two.SetValue(2);
-    TLedNumber five;
-    five.SetDigits(1);
-    five.SetValue(5);
-    EXPECT_NE(Render(two), Render(five));
-}
+    EXPECT_LT(one, CountLit(RenderLed(0)));
+    EXPECT_LT(CountLit(RenderLed(0)), CountLit(RenderLed(8)));
+    EXPECT_NE(RenderLed(2), RenderLed(5)) << "same count, mirrored segments";
+    // Leading positions stay dark, a lone zero still shows.
+    EXPECT_EQ(CountLit(RenderLed(7, 3)), CountLit(RenderLed(7)));
+    EXPECT_EQ(CountLit(RenderLed(0, 3)), CountLit(RenderLed(0)));
+    EXPECT_EQ(CountLit(RenderLed(88, 2)), 2 * CountLit(RenderLed(8)));
 
-TEST(LedNumber, LeadingPositionsStayDark)
-{
-    // 7 and 007 light the same segments: the leading zeros are not drawn lit.
-    EXPECT_EQ(LitAt(7, 3), LitAt(7, 1));
-    EXPECT_EQ(LitAt(0, 3), LitAt(0, 1)) << "a lone zero still shows";
-    EXPECT_EQ(LitAt(88, 2), 2 * LitAt(8, 1));
-
-    // Unlit segments still glow faintly, like a real LED panel.
-    TLedNumber led;
-    led.SetDigits(3);
-    const QImage image = Render(led);
+    // Unlit segments glow faintly, like a real LED panel.
+    const QImage dark = RenderLed(1, 3);
     int dim = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            dim += !IsLit(p) && qGreen(p) > 30 && qRed(p) < 16 && qBlue(p) < 16;
+    for (int y = 0; y < dark.height(); ++y)
+        for (int x = 0; x < dark.width(); ++x) {
+            const QRgb p = dark.pixel(x, y);
+            dim += qGreen(p) > 30 && qGreen(p) < 120 && qRed(p) < 16;
         }
     EXPECT_GT(dim, 0);
 }
 
-TEST(Gauge, ProgressIsClamped)
+TEST(Gauge, ProgressIsClampedAndFillsItsShare)
 {
     TGauge gauge;
-    EXPECT_EQ(gauge.Progress(), 0);
-    gauge.SetProgress(55);
-    EXPECT_EQ(gauge.Progress(), 55);
     gauge.SetProgress(140);
     EXPECT_EQ(gauge.Progress(), 100);
     gauge.SetProgress(-1);
     EXPECT_EQ(gauge.Progress(), 0);
-}
 
-TEST(Gauge, BarCoversItsShareOfTheWidth)
-{
-    TGauge gauge;
     gauge.resize(200, gauge.sizeHint().height());
-    // A row just inside the bevel, above the text.
-    const int row = 3;
-    auto image = [&gauge](int progress) {
-        gauge.SetProgress(progress);
-        return gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    };
-
-    const QImage empty = image(0);
+    const int row = 3; // just inside the bevel, above the text
+    const QImage empty = Render(gauge);
     EXPECT_TRUE(IsBlack(empty.pixel(20, row)));
     EXPECT_TRUE(IsBlack(empty.pixel(180, row)));
+    EXPECT_GT(CountLit(empty), 0) << "0% is written on the black";
 
-    const QImage half = image(50);
+    gauge.SetProgress(50);
+    const QImage half = Render(gauge);
     EXPECT_TRUE(IsLit(half.pixel(20, row)));
     EXPECT_TRUE(IsLit(half.pixel(90, row)));
     EXPECT_TRUE(IsBlack(half.pixel(110, row)));
-    EXPECT_TRUE(IsBlack(half.pixel(180, row)));
 
-    const QImage full = image(100);
+    gauge.SetProgress(100);
+    const QImage full = Render(gauge);
     EXPECT_TRUE(IsLit(full.pixel(180, row)));
-    EXPECT_LT(CountLit(empty), CountLit(half));
     EXPECT_LT(CountLit(half), CountLit(full));
-}
-
-TEST(Gauge, PercentageIsWrittenInTheMiddle)
-{
-    TGauge gauge;
-    gauge.resize(200, gauge.sizeHint().height());
-    gauge.SetProgress(0);
-    const QImage image = gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    // At 0 % only the text is lit, and it sits around the centre.
-    int left = image.width();
-    int right = -1;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (IsLit(image.pixel(x, y))) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-    ASSERT_GE(right, left) << "no text drawn";
-    EXPECT_NEAR((left + right) / 2.0, image.width() / 2.0, 6.0);
 }

@@ -13,8 +13,7 @@ const QColor kBar(0, 255, 0);
 
 } // namespace
 
-TGauge::TGauge(QWidget* parent)
-    : QWidget(parent)
+TGauge::TGauge(QWidget* parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -32,15 +31,13 @@ void TGauge::SetProgress(int progress)
 QSize TGauge::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {std::max(100, metrics.horizontalAdvance(QStringLiteral("100%")) * 3),
-            metrics.height() + 2 * kBevel + 2};
+    return {std::max(100, metrics.horizontalAdvance(QStringLiteral("100%")) * 3), metrics.height() + 2 * kBevel + 2};
 }
 
 QSize TGauge::minimumSizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QStringLiteral("100%")) + 2 * kBevel + 4,
-            metrics.height() + 2 * kBevel + 2};
+    return {metrics.horizontalAdvance(QStringLiteral("100%")) + 2 * kBevel + 4, metrics.height() + 2 * kBevel + 2};
 }
 
 void TGauge::paintEvent(QPaintEvent*)

@@ -45,14 +45,12 @@ void PaintSegment(QPainter& painter, const QRect& r, const QColor& color)
     QPolygon shape;
     if (horizontal) {
         const int y = r.top() + h;
-        shape << QPoint(r.left(), y) << QPoint(r.left() + h, r.top())
-              << QPoint(r.right() - h, r.top()) << QPoint(r.right(), y)
-              << QPoint(r.right() - h, r.bottom()) << QPoint(r.left() + h, r.bottom());
+        shape << QPoint(r.left(), y) << QPoint(r.left() + h, r.top()) << QPoint(r.right() - h, r.top())
+              << QPoint(r.right(), y) << QPoint(r.right() - h, r.bottom()) << QPoint(r.left() + h, r.bottom());
     } else {
         const int x = r.left() + h;
-        shape << QPoint(x, r.top()) << QPoint(r.right(), r.top() + h)
-              << QPoint(r.right(), r.bottom() - h) << QPoint(x, r.bottom())
-              << QPoint(r.left(), r.bottom() - h) << QPoint(r.left(), r.top() + h);
+        shape << QPoint(x, r.top()) << QPoint(r.right(), r.top() + h) << QPoint(r.right(), r.bottom() - h)
+              << QPoint(x, r.bottom()) << QPoint(r.left(), r.bottom() - h) << QPoint(r.left(), r.top() + h);
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
@@ -61,8 +59,7 @@ void PaintSegment(QPainter& painter, const QRect& r, const QColor& color)
 
 } // namespace
 
-TLedNumber::TLedNumber(QWidget* parent)
-    : QWidget(parent)
+TLedNumber::TLedNumber(QWidget* parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -161,13 +158,13 @@ void TLedNumber::PaintDigit(QPainter& painter, const QPoint& origin, int digit) 
     const int mid = (h - t) / 2;
     const int span = w - 2 * t;
     const std::array<QRect, 7> segments = {
-        QRect(t, 0, span, t),                     // a
-        QRect(w - t, t, t, mid - t),              // b
+        QRect(t, 0, span, t),                      // a
+        QRect(w - t, t, t, mid - t),               // b
         QRect(w - t, mid + t, t, h - 2 * t - mid), // c
-        QRect(t, h - t, span, t),                 // d
-        QRect(0, mid + t, t, h - 2 * t - mid),    // e
-        QRect(0, t, t, mid - t),                  // f
-        QRect(t, mid, span, t),                   // g
+        QRect(t, h - t, span, t),                  // d
+        QRect(0, mid + t, t, h - 2 * t - mid),     // e
+        QRect(0, t, t, mid - t),                   // f
+        QRect(t, mid, span, t),                    // g
     };
     const unsigned lit = digit >= 0 ? kSegmentsOf[std::size_t(digit)] : 0u;
     for (std::size_t s = 0; s < segments.size(); ++s)
