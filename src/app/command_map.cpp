@@ -68,9 +68,9 @@ void TfrmMain::BuildActions()
     AddAction(SetSoundPattern, "SetSoundPattern", "Location", "Pattern", "Set sound pattern", highlighted);
     AddAction(PlayScheme, "PlayScheme", "Scheme", "Play", {});
     PlayScheme->setCheckable(true);
-    PlayScheme->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    PlayScheme->setIcon(TransportIcon(true));
     AddAction(StopScheme, "StopScheme", "Scheme", "Stop", {});
-    StopScheme->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    StopScheme->setIcon(TransportIcon(false));
     AddAction(PlaySchemeSample, "PlaySchemeSample", "Scheme", "Play Sample", {}, highlighted);
     AddAction(SampleFixEndingPop, "SampleFixEndingPop", "Scheme", "Fix Ending Pop",
               "Remove the pop from the end of a sound sample.",

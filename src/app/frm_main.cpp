@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTableWidget>
+#include <QTimer>
 
 TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     : QMainWindow(parent), m_prompts(environment.Prompts), m_settings(environment.Settings),
@@ -224,8 +225,6 @@ void TfrmMain::showEvent(QShowEvent* event)
 void TfrmMain::RestoreSettings()
 {
     RestoreWindowPlacement(this, *m_settings, "MainForm", QRect(235, 240, 747, 585));
-    if (QLayout* top = layout())
-        top->activate();
     RestoreSplitterPosition(MainSpit, *m_settings, "MainSpit", 502);
     RestoreSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel", 164);
     RestoreSplitterPosition(MusicSplitPanel, *m_settings, "MusicSplitPanel", 282);

@@ -41,6 +41,10 @@ class THelpRouter;
 class TLedNumber;
 class TfrmAbout;
 
+// The lime Play and Stop glyphs of the tool bar.
+class QIcon;
+QIcon TransportIcon(bool play);
+
 struct TMainWindowEnvironment {
     std::filesystem::path DataDirectory;
     IPrompts* Prompts = nullptr;   // required; answers every question

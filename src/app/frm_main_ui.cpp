@@ -7,11 +7,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollArea>
 #include <QSlider>
 #include <QSplitter>
@@ -48,6 +50,10 @@ QListWidget, QTreeWidget, QTableWidget, QScrollArea {
 }
 QLineEdit#TitleEdit { background: white; color: black; border: 1px solid lime; }
 QCheckBox { color: lime; background: transparent; }
+QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid #3f9f3f; background: black; }
+QCheckBox::indicator:checked { background: lime; border-color: lime; }
+QSlider::groove:horizontal { height: 4px; background: #103010; border: 1px solid #1f5f1f; }
+QSlider::handle:horizontal { width: 9px; margin: -6px 0; background: lime; border: 1px solid #0a0a0a; }
 QSplitter::handle { background: #202020; }
 QTabBar::tab { background: #101010; color: lime; padding: 3px 12px; border: 1px solid #1f5f1f; }
 QTabBar::tab:selected { background: #004000; }
@@ -56,6 +62,34 @@ QToolButton:checked { background: #006000; }
 QToolButton:disabled, QLabel:disabled, QCheckBox:disabled { color: #2f6f2f; }
 QStatusBar { background: black; color: lime; }
 )";
+
+} // namespace
+
+// The transport's own glyphs, lime like the rest of the panel.
+QIcon TransportIcon(bool play)
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 255, 0));
+    if (play)
+        painter.drawPolygon(QPolygon({QPoint(5, 3), QPoint(17, 10), QPoint(5, 17)}));
+    else
+        painter.drawRect(QRect(5, 5, 10, 10));
+    painter.end();
+    QIcon icon(pixmap);
+    QPixmap dim = pixmap;
+    QPainter dimmer(&dim);
+    dimmer.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    dimmer.fillRect(dim.rect(), QColor(0x2f, 0x6f, 0x2f));
+    dimmer.end();
+    icon.addPixmap(dim, QIcon::Disabled);
+    return icon;
+}
+
+namespace {
 
 QLabel* PaneHeader(const QString& text, QWidget* parent)
 {
@@ -221,15 +255,13 @@ QWidget* TfrmMain::BuildPropGroup()
 
 QWidget* TfrmMain::BuildLoopRow()
 {
+    // Two lines, so that the scheme pane stays narrow: the loop counters
+    // above, the progress of the loop beside the play time below.
     QWidget* row = BlackPanel("LoopRow");
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(4, 2, 4, 2);
-    layout->setSpacing(4);
-
-    ProgressGauge = new TGauge(row);
-    ProgressGauge->setObjectName("ProgressGauge");
-    ProgressGauge->setMinimumWidth(60);
-    layout->addWidget(ProgressGauge, 1);
+    auto* grid = new QGridLayout(row);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(3);
 
     auto led = [row](const char* name, int digits) {
         auto* display = new TLedNumber(row);
@@ -237,15 +269,11 @@ QWidget* TfrmMain::BuildLoopRow()
         display->SetDigits(digits);
         return display;
     };
-    layout->addWidget(new QLabel(QStringLiteral("Loop time: "), row));
-    LoopCount = led("LoopCount", 3);
-    layout->addWidget(LoopCount);
-    layout->addWidget(new QLabel(QStringLiteral("Loop length: "), row));
-    lblLoopLength = led("lblLoopLength", 3);
-    layout->addWidget(lblLoopLength);
-
-    auto* arrows = new QVBoxLayout;
-    arrows->setSpacing(0);
+    auto label = [row](const char* text) {
+        auto* caption = new QLabel(QString::fromLatin1(text), row);
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return caption;
+    };
     auto arrow = [row](const char* name, Qt::ArrowType type, int tag) {
         auto* button = new QToolButton(row);
         button->setObjectName(name);
@@ -255,15 +283,35 @@ QWidget* TfrmMain::BuildLoopRow()
         button->setProperty("tag", tag);
         return button;
     };
+
+    LoopCount = led("LoopCount", 3);
+    lblLoopLength = led("lblLoopLength", 3);
+    PlayTime = led("PlayTime", 5);
     UpButton = arrow("UpButton", Qt::UpArrow, 1);
     DownButton = arrow("DownButton", Qt::DownArrow, 2);
+    auto* arrows = new QVBoxLayout;
+    arrows->setSpacing(0);
     arrows->addWidget(UpButton);
     arrows->addWidget(DownButton);
-    layout->addLayout(arrows);
 
-    layout->addWidget(new QLabel(QStringLiteral("Play time: "), row));
-    PlayTime = led("PlayTime", 5);
-    layout->addWidget(PlayTime);
+    auto* counters = new QHBoxLayout;
+    counters->setSpacing(4);
+    counters->addWidget(label("Loop time: "));
+    counters->addWidget(LoopCount);
+    counters->addSpacing(8);
+    counters->addWidget(label("Loop length: "));
+    counters->addWidget(lblLoopLength);
+    counters->addLayout(arrows);
+    counters->addStretch(1);
+    grid->addLayout(counters, 0, 0, 1, 3);
+
+    ProgressGauge = new TGauge(row);
+    ProgressGauge->setObjectName("ProgressGauge");
+    ProgressGauge->setMinimumWidth(40);
+    grid->addWidget(ProgressGauge, 1, 0);
+    grid->addWidget(label("Play time: "), 1, 1);
+    grid->addWidget(PlayTime, 1, 2);
+    grid->setColumnStretch(0, 1);
     return row;
 }
 

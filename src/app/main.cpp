@@ -28,6 +28,11 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // Logout, shutdown and Ctrl+C close the window as its close box does, so
+    // the open scheme is written back. Installed first, so that a signal
+    // arriving during start-up waits for the window instead of killing it.
+    TUnixSignalBridge* signalBridge = TUnixSignalBridge::Install(&app);
+
     TQtPrompts prompts;
     app.SetPrompts(&prompts);
 
@@ -42,10 +47,8 @@ int main(int argc, char** argv)
 
     QObject::connect(&singleCopy, &TSingleCopy::ActivationRequested, frmMain.get(),
                      [&frmMain] { BringWindowForward(frmMain.get()); });
-    // Logout, shutdown and Ctrl+C close the window as its close box does, so
-    // the open scheme is written back.
-    TUnixSignalBridge* signalBridge = TUnixSignalBridge::Install(&app);
-    QObject::connect(signalBridge, &TUnixSignalBridge::TerminationRequested, frmMain.get(),
+    if (signalBridge)
+        QObject::connect(signalBridge, &TUnixSignalBridge::TerminationRequested, frmMain.get(),
                      [&frmMain](int) { frmMain->close(); });
 
     frmMain->show();

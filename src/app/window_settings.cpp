@@ -1,8 +1,11 @@
 #include "app/window_settings.h"
 
+#include <QEvent>
 #include <QSettings>
 #include <QSplitter>
 #include <QStringList>
+#include <QTimer>
+#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>
@@ -64,8 +67,58 @@ void SaveWindowPlacement(const QWidget* window, QSettings& settings, const QStri
                                .arg(state));
 }
 
+namespace {
+
+const char* const kPendingPosition = "pendingPosition";
+
+void ApplyPosition(QSplitter* splitter, int position)
+{
+    int extent = splitter->orientation() == Qt::Horizontal ? splitter->width() : splitter->height();
+    int total = extent - splitter->handleWidth() * (splitter->count() - 1);
+    position = std::clamp(position, 0, std::max(0, total));
+    splitter->setSizes({position, std::max(0, total - position)});
+}
+
+// A splitter that has never been shown has no real size yet (the music page
+// is never shown at all): its position waits until it is laid out.
+class TPendingSplitter : public QObject {
+public:
+    explicit TPendingSplitter(QSplitter* splitter) : QObject(splitter), m_splitter(splitter)
+    {
+        splitter->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_splitter && event->type() == QEvent::Show)
+            ApplyLater(m_splitter);
+        return false;
+    }
+
+    // Posted layout work runs before the timer, so the splitter has its
+    // final size when the position is applied.
+    static void ApplyLater(QSplitter* splitter)
+    {
+        QTimer::singleShot(0, splitter, [splitter] {
+            QVariant pending = splitter->property(kPendingPosition);
+            if (pending.isValid() && splitter->isVisible()) {
+                splitter->setProperty(kPendingPosition, QVariant());
+                ApplyPosition(splitter, pending.toInt());
+            }
+        });
+    }
+
+private:
+    QSplitter* m_splitter;
+};
+
+} // namespace
+
 int SplitterPosition(const QSplitter* splitter)
 {
+    QVariant pending = splitter->property(kPendingPosition);
+    if (pending.isValid())
+        return pending.toInt();
     QList<int> sizes = splitter->sizes();
     return sizes.isEmpty() ? 0 : sizes.front();
 }
@@ -74,21 +127,28 @@ void SetSplitterPosition(QSplitter* splitter, int position)
 {
     if (splitter->count() < 2)
         return;
-    int total = 0;
-    for (int size : splitter->sizes())
-        total += size;
-    if (total <= 0)
-        total = (splitter->orientation() == Qt::Horizontal ? splitter->width() : splitter->height()) -
-                splitter->handleWidth();
-    position = std::clamp(position, 0, std::max(0, total));
-    splitter->setSizes({position, std::max(0, total - position)});
+    if (!splitter->isVisible()) {
+        DeferSplitterPosition(splitter, position);
+        return;
+    }
+    splitter->setProperty(kPendingPosition, QVariant());
+    ApplyPosition(splitter, position);
+}
+
+void DeferSplitterPosition(QSplitter* splitter, int position)
+{
+    splitter->setProperty(kPendingPosition, position);
+    if (!splitter->findChild<TPendingSplitter*>(QString(), Qt::FindDirectChildrenOnly))
+        new TPendingSplitter(splitter);
+    if (splitter->isVisible())
+        TPendingSplitter::ApplyLater(splitter);
 }
 
 void RestoreSplitterPosition(QSplitter* splitter, QSettings& settings, const QString& key, int firstRun)
 {
     bool ok = false;
     int position = settings.value(key).toInt(&ok);
-    SetSplitterPosition(splitter, ok && position >= 0 ? position : firstRun);
+    DeferSplitterPosition(splitter, ok && position >= 0 ? position : firstRun);
 }
 
 void SaveSplitterPosition(const QSplitter* splitter, QSettings& settings, const QString& key)

@@ -19,3 +19,6 @@ void RestoreSplitterPosition(QSplitter* splitter, QSettings& settings, const QSt
 void SaveSplitterPosition(const QSplitter* splitter, QSettings& settings, const QString& key);
 int SplitterPosition(const QSplitter* splitter);
 void SetSplitterPosition(QSplitter* splitter, int position);
+// Applies the position once the splitter is shown and laid out; until then
+// SplitterPosition reports it.
+void DeferSplitterPosition(QSplitter* splitter, int position);

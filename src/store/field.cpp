@@ -38,7 +38,7 @@ void TTable::TImpl::StoreField(const TField& field, TValue value)
 
 TValue TTable::TImpl::LookupValue(const TField& field)
 {
-    const TValue& key = CurrentValue(ColumnIndex(field.m_lookupKeyField));
+    const TValue key = CurrentValue(ColumnIndex(field.m_lookupKeyField));
     if (std::holds_alternative<std::monostate>(key))
         return std::monostate{};
     // Straight to the file: the lookup table's own cursor and rows stay put.
@@ -61,7 +61,11 @@ bool TField::IsNull() const
 
 std::string TField::AsString() const
 {
-    return ValueToText(m_table->m_impl->ReadField(*this), m_lookupTable ? TFieldType::String : m_type);
+    TValue value = m_table->m_impl->ReadField(*this);
+    // Text is handed over as it is, without a second copy.
+    if (auto* text = std::get_if<std::string>(&value))
+        return std::move(*text);
+    return ValueToText(value, m_lookupTable ? TFieldType::String : m_type);
 }
 
 int32_t TField::AsInteger() const

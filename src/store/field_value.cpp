@@ -55,15 +55,19 @@ bool ParseFloat(const std::string& text, double& value)
 bool ParseBoolean(const std::string& text, bool& value)
 {
     const std::string word = Upper(Trim(text));
-    if (word == "TRUE" || word == "T" || word == "YES" || word == "Y" || word == "1") {
+    if (word == "TRUE" || word == "T" || word == "YES" || word == "Y") {
         value = true;
         return true;
     }
-    if (word == "FALSE" || word == "F" || word == "NO" || word == "N" || word == "0" || word.empty()) {
+    if (word == "FALSE" || word == "F" || word == "NO" || word == "N" || word.empty()) {
         value = false;
         return true;
     }
-    return false;
+    int64_t number = 0;
+    if (!ParseInteger(word, number))
+        return false;
+    value = number != 0;
+    return true;
 }
 
 void CheckRange(TFieldType type, int64_t value, const std::string& fieldName)

@@ -108,6 +108,24 @@ void TStatement::Run()
     }
 }
 
+int TStatement::Type(int column) const
+{
+    return sqlite3_column_type(m_stmt, column);
+}
+
+double TStatement::Real(int column) const
+{
+    return sqlite3_column_double(m_stmt, column);
+}
+
+std::string_view TStatement::TextView(int column) const
+{
+    const auto* text = sqlite3_column_text(m_stmt, column);
+    if (!text)
+        return {};
+    return std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(m_stmt, column)));
+}
+
 bool TStatement::IsNull(int column) const
 {
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
@@ -120,10 +138,7 @@ int64_t TStatement::Int(int column) const
 
 std::string TStatement::Text(int column) const
 {
-    const auto* text = sqlite3_column_text(m_stmt, column);
-    if (!text)
-        return {};
-    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(m_stmt, column)));
+    return std::string(TextView(column));
 }
 
 std::vector<uint8_t> TStatement::Blob(int column) const

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -42,8 +43,12 @@ public:
     // Runs a statement that returns no rows.
     void Run();
 
+    int Type(int column) const; // SQLITE_INTEGER, SQLITE_TEXT, ...
     bool IsNull(int column) const;
     int64_t Int(int column) const;
+    double Real(int column) const;
+    // Valid until the next step.
+    std::string_view TextView(int column) const;
     std::string Text(int column) const;
     std::vector<uint8_t> Blob(int column) const;
     TValue Value(int column) const;

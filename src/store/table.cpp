@@ -29,7 +29,7 @@ void TTable::DetachDatabase()
 {
     auto& d = *m_impl;
     d.State = TTableState::Inactive;
-    d.Rows.clear();
+    d.Rows = TRowSet{};
     d.DropBuffer();
     d.Detached = true;
 }
@@ -62,8 +62,7 @@ void TTable::Close()
     if (!d.Active())
         return;
     d.State = TTableState::Inactive;
-    d.Rows.clear();
-    d.Rows.shrink_to_fit();
+    d.Rows = TRowSet{};
     d.DropBuffer();
     d.Pos = -1;
     d.Eof = d.Bof = true;
@@ -183,12 +182,12 @@ void TTable::Next()
     d.PostPending();
     if (d.Eof)
         return;
-    if (d.Pos + 1 < static_cast<int>(d.Rows.size())) {
+    if (d.Pos + 1 < static_cast<int>(d.Rows.Size())) {
         ++d.Pos;
         d.Bof = false;
     } else {
         d.Eof = true;
-        d.Bof = d.Rows.empty();
+        d.Bof = d.Rows.Empty();
     }
     d.Scrolled();
 }
@@ -205,7 +204,7 @@ void TTable::Prior()
         d.Eof = false;
     } else {
         d.Bof = true;
-        d.Eof = d.Rows.empty();
+        d.Eof = d.Rows.Empty();
     }
     d.Scrolled();
 }
@@ -215,9 +214,9 @@ void TTable::Last()
     auto& d = *m_impl;
     d.CheckActive();
     d.PostPending();
-    d.Pos = static_cast<int>(d.Rows.size()) - 1;
+    d.Pos = static_cast<int>(d.Rows.Size()) - 1;
     d.Eof = true;
-    d.Bof = d.Rows.empty();
+    d.Bof = d.Rows.Empty();
     d.Scrolled();
 }
 
@@ -234,12 +233,12 @@ bool TTable::Bof() const
 bool TTable::IsEmpty() const
 {
     const auto& d = *m_impl;
-    return !d.Active() || (d.Rows.empty() && d.State != TTableState::Insert);
+    return !d.Active() || (d.Rows.Empty() && d.State != TTableState::Insert);
 }
 
 int TTable::RecordCount() const
 {
-    return m_impl->Active() ? static_cast<int>(m_impl->Rows.size()) : 0;
+    return m_impl->Active() ? static_cast<int>(m_impl->Rows.Size()) : 0;
 }
 
 void TTable::Append()
@@ -270,7 +269,7 @@ void TTable::Edit()
     if (d.Pos < 0)
         RaiseStoreError(m_tableName + ": Cannot edit an empty table");
     d.DropBuffer();
-    d.Buffer = d.Rows[d.Pos];
+    d.Buffer = d.Rows.Row(static_cast<size_t>(d.Pos));
     d.State = TTableState::Edit;
 }
 
@@ -287,7 +286,7 @@ void TTable::Post()
     old.RowId = rowId;
     int cursor = d.Pos;
     if (!wasInsert)
-        d.Rows.erase(d.Rows.begin() + d.Pos);
+        d.Rows.Erase(static_cast<size_t>(d.Pos));
     else if (!written)
         cursor = d.InsertPoint(old); // where it would have been
     d.State = TTableState::Browse;
@@ -295,11 +294,11 @@ void TTable::Post()
     const bool dropped = !written;
     if (written) {
         d.Pos = d.InsertPoint(*written);
-        d.Rows.insert(d.Rows.begin() + d.Pos, std::move(*written));
+        d.Rows.Insert(static_cast<size_t>(d.Pos), *written);
     } else {
-        d.Pos = std::min(cursor, static_cast<int>(d.Rows.size()) - 1);
+        d.Pos = std::min(cursor, static_cast<int>(d.Rows.Size()) - 1);
     }
-    d.Eof = d.Bof = d.Rows.empty();
+    d.Eof = d.Bof = d.Rows.Empty();
     d.NotifyDetails(dropped);
     d.Raise(AfterPost);
     if (dropped)
@@ -318,7 +317,7 @@ void TTable::Cancel()
         d.NotifyDetails(false);
         return;
     }
-    const int count = static_cast<int>(d.Rows.size());
+    const int count = static_cast<int>(d.Rows.Size());
     d.Pos = count == 0 ? -1 : std::clamp(d.ReturnPos, 0, count - 1);
     d.Eof = d.Bof = count == 0;
     d.Scrolled();
@@ -334,7 +333,7 @@ void TTable::Delete()
     }
     if (d.Pos < 0)
         RaiseStoreError(m_tableName + ": Cannot delete from an empty table");
-    const int64_t rowId = d.Rows[d.Pos].RowId;
+    const int64_t rowId = d.Rows.RowId(static_cast<size_t>(d.Pos));
     {
         auto stmt = d.Db.Prepare("DELETE FROM " + QuoteName(m_tableName) + " WHERE rowid = ?");
         stmt.BindInt(1, rowId);
@@ -342,9 +341,9 @@ void TTable::Delete()
     }
     d.State = TTableState::Browse;
     d.DropBuffer();
-    d.Rows.erase(d.Rows.begin() + d.Pos);
-    d.Pos = std::min(d.Pos, static_cast<int>(d.Rows.size()) - 1);
-    d.Eof = d.Bof = d.Rows.empty();
+    d.Rows.Erase(static_cast<size_t>(d.Pos));
+    d.Pos = std::min(d.Pos, static_cast<int>(d.Rows.Size()) - 1);
+    d.Eof = d.Bof = d.Rows.Empty();
     d.Raise(AfterDelete);
     d.Scrolled();
 }
@@ -366,7 +365,7 @@ void TTable::GotoBookmark(const TBookmark& bookmark)
         if (!row)
             RaiseStoreError(m_tableName + ": Record not found (record number " + std::to_string(bookmark.RecordNo) + ")");
         at = d.InsertPoint(*row);
-        d.Rows.insert(d.Rows.begin() + at, std::move(*row));
+        d.Rows.Insert(static_cast<size_t>(at), *row);
     }
     d.Pos = at;
     d.Eof = d.Bof = false;

@@ -203,7 +203,7 @@ std::string TTable::TImpl::WhereSql(std::vector<TValue>& params, bool& noRows) c
 
 void TTable::TImpl::Load()
 {
-    Rows.clear();
+    Rows.Reset(static_cast<int>(Columns.size()));
     std::vector<TValue> params;
     bool noRows = false;
     const std::string where = WhereSql(params, noRows);
@@ -220,7 +220,7 @@ void TTable::TImpl::Load()
     for (size_t i = 0; i < params.size(); ++i)
         stmt.Bind(static_cast<int>(i + 1), params[i]);
     while (stmt.Step())
-        Rows.push_back(ReadRow(stmt));
+        Rows.AppendFrom(stmt, SelectColumns);
 }
 
 std::optional<TRow> TTable::TImpl::FetchVisible(int64_t rowId)
@@ -251,35 +251,40 @@ TRow TTable::TImpl::ReadRow(const TStatement& stmt) const
     return row;
 }
 
-bool TTable::TImpl::Less(const TRow& a, const TRow& b) const
+// True when the visible row sorts before the probe in index order.
+bool TTable::TImpl::Less(const TRow& probe, size_t row) const
 {
     for (int key : KeyColumns) {
-        const int order = CompareValues(a.Values[key], b.Values[key]);
+        const int order = CompareValues(Rows.Value(row, key), probe.Values[key]);
         if (order != 0)
             return order < 0;
     }
-    return a.RowId < b.RowId;
+    return Rows.RowId(row) < probe.RowId;
 }
 
 int TTable::TImpl::InsertPoint(const TRow& row) const
 {
-    auto at = std::lower_bound(Rows.begin(), Rows.end(), row, [this](const TRow& a, const TRow& b) { return Less(a, b); });
-    return static_cast<int>(at - Rows.begin());
+    size_t low = 0, high = Rows.Size();
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (Less(row, middle))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return static_cast<int>(low);
 }
 
 int TTable::TImpl::FindRow(int64_t rowId) const
 {
-    for (size_t i = 0; i < Rows.size(); ++i)
-        if (Rows[i].RowId == rowId)
-            return static_cast<int>(i);
-    return -1;
+    return Rows.Find(rowId);
 }
 
 void TTable::TImpl::ToFirst()
 {
-    Pos = Rows.empty() ? -1 : 0;
+    Pos = Rows.Empty() ? -1 : 0;
     Bof = true;
-    Eof = Rows.empty();
+    Eof = Rows.Empty();
 }
 
 void TTable::TImpl::Reload(bool keepRow)
@@ -296,16 +301,15 @@ void TTable::TImpl::Reload(bool keepRow)
     Scrolled();
 }
 
-const TValue& TTable::TImpl::CurrentValue(int column) const
+TValue TTable::TImpl::CurrentValue(int column) const
 {
-    static const TValue empty;
     if (column < 0)
-        return empty;
+        return std::monostate{};
     if (Editing())
         return Buffer.Values[column];
     if (Pos >= 0)
-        return Rows[Pos].Values[column];
-    return empty;
+        return Rows.Value(static_cast<size_t>(Pos), column);
+    return std::monostate{};
 }
 
 int64_t TTable::TImpl::CurrentRowId() const
@@ -313,7 +317,7 @@ int64_t TTable::TImpl::CurrentRowId() const
     if (State == TTableState::Edit)
         return Buffer.RowId;
     if (State == TTableState::Browse && Pos >= 0)
-        return Rows[Pos].RowId;
+        return Rows.RowId(static_cast<size_t>(Pos));
     return 0;
 }
 

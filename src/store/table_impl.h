@@ -5,6 +5,7 @@
 // delete, so walking never goes back to SQLite.
 
 #include "store/field_value.h"
+#include "store/row_set.h"
 #include "store/sql_statement.h"
 #include "store/table.h"
 
@@ -16,11 +17,6 @@ struct TColumn {
     std::string Name;
     TFieldType Type;
     int Size = 0;
-};
-
-struct TRow {
-    int64_t RowId = 0;
-    std::vector<TValue> Values; // one per column; blob columns stay empty
 };
 
 struct TFilterTerm {
@@ -58,7 +54,7 @@ struct TTable::TImpl {
 
     std::unordered_map<const TField*, std::string> LookupTables;
 
-    std::vector<TRow> Rows;
+    TRowSet Rows;
     int Pos = -1;
     bool Eof = true, Bof = true;
 
@@ -85,14 +81,14 @@ struct TTable::TImpl {
     void Load();
     std::optional<TRow> FetchVisible(int64_t rowId);
     TRow ReadRow(const TStatement& stmt) const;
-    bool Less(const TRow& a, const TRow& b) const;
+    bool Less(const TRow& probe, size_t row) const;
     int InsertPoint(const TRow& row) const;
     int FindRow(int64_t rowId) const;
     void ToFirst();
     void Reload(bool keepRow);
 
     // The current row.
-    const TValue& CurrentValue(int column) const;
+    TValue CurrentValue(int column) const;
     int64_t CurrentRowId() const;
     TValue MasterValue() const;
 

@@ -57,6 +57,8 @@ protected:
     // its single-copy server listens.
     bool WaitUntilRunning(QProcess* process)
     {
+        if (!process->waitForStarted(10000))
+            return false;
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 20000 && process->state() == QProcess::Running) {

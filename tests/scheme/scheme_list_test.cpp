@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 

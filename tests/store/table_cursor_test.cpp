@@ -28,28 +28,32 @@ struct TEventCase {
     const char* Name;
     std::function<void(TTable&)> Action;
     TNames Events;
+    std::string Current; // the row's Name afterwards
+    bool Eof = false;
 };
 
-TEST_F(TCursorTest, EachOperationRaisesItsEventsInOrder)
+TEST_F(TCursorTest, EachOperationRaisesItsEventsAndPlacesTheCursor)
 {
+    using T = TTable&;
     const std::vector<TEventCase> cases = {
-        {"first", [](TTable& t) { t.First(); }, {"AfterScroll"}},
-        {"next", [](TTable& t) { t.Next(); }, {"AfterScroll"}},
-        {"last", [](TTable& t) { t.Last(); }, {"AfterScroll"}},
-        {"next on last row", [](TTable& t) { t.Next(); t.Next(); t.Next(); }, {"AfterScroll", "AfterScroll", "AfterScroll"}},
-        {"next at eof", [](TTable& t) { t.Next(); t.Next(); t.Next(); t.Next(); }, {"AfterScroll", "AfterScroll", "AfterScroll"}},
-        {"next after last", [](TTable& t) { t.Last(); t.Next(); }, {"AfterScroll"}},
-        {"prior at bof", [](TTable& t) { t.Prior(); }, {}},
-        {"append", [](TTable& t) { t.Append(); }, {"NewRecord", "AfterScroll"}},
-        {"post append", [](TTable& t) { t.Append(); t.Post(); }, {"NewRecord", "AfterScroll", "AfterPost"}},
-        {"post edit", [](TTable& t) { t.Edit(); t.FieldByName("Name").SetAsString("x"); t.Post(); }, {"AfterPost"}},
-        {"move posts edit", [](TTable& t) { t.Edit(); t.Next(); }, {"AfterPost", "AfterScroll"}},
-        {"delete", [](TTable& t) { t.Delete(); }, {"AfterDelete", "AfterScroll"}},
-        {"filter text", [](TTable& t) { t.SetFilter("RecordNo = 2"); }, {"AfterScroll"}},
-        {"filter on", [](TTable& t) { t.SetFiltered(true); }, {"AfterScroll"}},
-        {"goto bookmark", [](TTable& t) { t.Last(); auto b = t.GetBookmark(); t.First(); t.GotoBookmark(b); },
-         {"AfterScroll", "AfterScroll", "AfterScroll"}},
-        {"edit and cancel", [](TTable& t) { t.Edit(); t.Cancel(); }, {}},
+        {"first", [](T t) { t.First(); }, {"AfterScroll"}, "a"},
+        {"next", [](T t) { t.Next(); }, {"AfterScroll"}, "b"},
+        {"last", [](T t) { t.Last(); }, {"AfterScroll"}, "c", true},
+        {"next onto eof", [](T t) { t.Next(); t.Next(); t.Next(); }, {"AfterScroll", "AfterScroll", "AfterScroll"}, "c", true},
+        {"next at eof", [](T t) { t.Last(); t.Next(); }, {"AfterScroll"}, "c", true},
+        {"prior at bof", [](T t) { t.Prior(); }, {}, "a"},
+        {"append", [](T t) { t.Append(); }, {"NewRecord", "AfterScroll"}, ""},
+        {"post append", [](T t) { t.Append(); t.FieldByName("Name").SetAsString("d"); t.Post(); },
+         {"NewRecord", "AfterScroll", "AfterPost"}, "d"},
+        {"post edit", [](T t) { t.Edit(); t.FieldByName("Name").SetAsString("x"); t.Post(); }, {"AfterPost"}, "x"},
+        {"move posts edit", [](T t) { t.Edit(); t.Next(); }, {"AfterPost", "AfterScroll"}, "b"},
+        {"delete", [](T t) { t.Delete(); }, {"AfterDelete", "AfterScroll"}, "b"},
+        {"filter text", [](T t) { t.Next(); t.SetFilter("RecordNo = 0"); }, {"AfterScroll", "AfterScroll"}, "a"},
+        {"filter on", [](T t) { t.Next(); t.SetFiltered(true); }, {"AfterScroll", "AfterScroll"}, "a"},
+        {"goto bookmark", [](T t) { t.Last(); auto b = t.GetBookmark(); t.First(); t.GotoBookmark(b); },
+         {"AfterScroll", "AfterScroll", "AfterScroll"}, "c"},
+        {"cancel edit", [](T t) { t.Edit(); t.FieldByName("Name").SetAsString("x"); t.Cancel(); }, {}, "a"},
+        {"cancel append", [](T t) { t.Next(); t.Append(); t.Cancel(); }, {"AfterScroll", "NewRecord", "AfterScroll", "AfterScroll"}, "b"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -64,26 +68,9 @@ TEST_F(TCursorTest, EachOperationRaisesItsEventsInOrder)
         log.Take();
         c.Action(schemes);
         EXPECT_EQ(log.Take(), c.Events);
+        EXPECT_EQ(CurrentName(schemes), c.Current);
+        EXPECT_EQ(schemes.Eof(), c.Eof);
     }
-}
-
-TEST_F(TCursorTest, NextOnTheLastRowSetsEofAndKeepsThatRow)
-{
-    TTable schemes(Db, "Schemes");
-    schemes.Open();
-    EXPECT_TRUE(schemes.Eof() && schemes.Bof());
-    AddNames(schemes, {"a", "b"});
-    schemes.First();
-    EXPECT_TRUE(schemes.Bof());
-    EXPECT_FALSE(schemes.Eof());
-    schemes.Next();
-    EXPECT_FALSE(schemes.Eof());
-    schemes.Next();
-    EXPECT_TRUE(schemes.Eof());
-    EXPECT_EQ(CurrentName(schemes), "b");
-    schemes.Prior();
-    EXPECT_EQ(CurrentName(schemes), "a");
-    EXPECT_FALSE(schemes.Eof());
 }
 
 TEST_F(TCursorTest, AppendStartsAnEmptyRowAndPostAssignsTheRecordNo)
@@ -99,13 +86,7 @@ TEST_F(TCursorTest, AppendStartsAnEmptyRowAndPostAssignsTheRecordNo)
     schemes.Post();
     EXPECT_EQ(schemes.State(), TTableState::Browse);
     EXPECT_EQ(schemes.FieldByName("RecordNo").AsInteger(), 2);
-    EXPECT_EQ(CurrentName(schemes), "b");
     EXPECT_EQ(Query("SELECT Name FROM schemes WHERE RecordNo = 2"), TNames{"b"});
-
-    schemes.Append();
-    schemes.Cancel();
-    EXPECT_EQ(schemes.RecordCount(), 2);
-    EXPECT_EQ(CurrentName(schemes), "b");
 }
 
 struct TDeleteCase {
@@ -336,7 +317,10 @@ TEST_F(TCursorTest, EditingNeedsARowAndWritingNeedsEditState)
     TTable schemes(Db, "Schemes");
     EXPECT_THROW(schemes.First(), EStoreError);
     schemes.Open();
+    schemes.First();
+    EXPECT_TRUE(schemes.Eof() && schemes.Bof());
     EXPECT_THROW(schemes.Edit(), EStoreError);
+    EXPECT_THROW(schemes.Delete(), EStoreError);
     AddNames(schemes, {"a"});
     EXPECT_THROW(schemes.FieldByName("Name").SetAsString("b"), EStoreError);
     schemes.Edit();
