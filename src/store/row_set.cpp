@@ -61,11 +61,14 @@ TRowSet::TCell TRowSet::MakeCell(const TValue& value)
     return {};
 }
 
-void TRowSet::AppendFrom(const TStatement& stmt, const std::vector<int>& selectColumns)
+void TRowSet::AppendFrom(const TStatement& stmt, const std::vector<int>& selectColumns, int rowIdColumn)
 {
-    m_rowIds.push_back(stmt.Int(0));
+    const int64_t rowId = stmt.Int(0);
+    m_rowIds.push_back(rowId);
     const size_t first = m_cells.size();
     m_cells.resize(first + m_columns);
+    if (rowIdColumn >= 0)
+        m_cells[first + rowIdColumn] = {TKind::Integer, 0, rowId};
     for (size_t i = 0; i < selectColumns.size(); ++i) {
         const int at = static_cast<int>(i + 1);
         TCell& cell = m_cells[first + selectColumns[i]];

@@ -26,8 +26,9 @@ public:
     int Find(int64_t rowId) const; // -1 when absent
 
     // Appends the current row of a statement whose column 0 is the rowid and
-    // whose column i + 1 holds table column selectColumns[i].
-    void AppendFrom(const TStatement& stmt, const std::vector<int>& selectColumns);
+    // whose column i + 1 holds table column selectColumns[i]; rowIdColumn
+    // (when >= 0) is the key column that is the rowid itself.
+    void AppendFrom(const TStatement& stmt, const std::vector<int>& selectColumns, int rowIdColumn);
     void Insert(size_t at, const TRow& row);
     void Erase(size_t at);
 

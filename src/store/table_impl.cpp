@@ -97,13 +97,16 @@ void TTable::TImpl::ReadColumns()
     const long pkCount = std::count_if(infos.begin(), infos.end(), [](const TInfo& i) { return i.Pk > 0; });
     Columns.clear();
     SelectColumns.clear();
+    RowIdColumn = -1;
     SelectList = "rowid";
     for (const auto& info : infos) {
         // Only a lone INTEGER key is SQLite's row number, handed out by the store.
         const bool rowIdKey = info.Pk == 1 && pkCount == 1 && SameName(info.Type, "INTEGER");
         TColumn column{info.Name, TFieldType::Blob, 0};
         column.Type = FieldTypeFromDecl(info.Type, rowIdKey, column.Size);
-        if (column.Type != TFieldType::Blob) {
+        if (rowIdKey) {
+            RowIdColumn = static_cast<int>(Columns.size()); // read once, as the rowid
+        } else if (column.Type != TFieldType::Blob) {
             SelectColumns.push_back(static_cast<int>(Columns.size()));
             SelectList += ", " + QuoteName(info.Name);
         }
@@ -220,7 +223,7 @@ void TTable::TImpl::Load()
     for (size_t i = 0; i < params.size(); ++i)
         stmt.Bind(static_cast<int>(i + 1), params[i]);
     while (stmt.Step())
-        Rows.AppendFrom(stmt, SelectColumns);
+        Rows.AppendFrom(stmt, SelectColumns, RowIdColumn);
 }
 
 std::optional<TRow> TTable::TImpl::FetchVisible(int64_t rowId)
@@ -246,6 +249,8 @@ TRow TTable::TImpl::ReadRow(const TStatement& stmt) const
     TRow row;
     row.RowId = stmt.Int(0);
     row.Values.resize(Columns.size());
+    if (RowIdColumn >= 0)
+        row.Values[RowIdColumn] = row.RowId;
     for (size_t i = 0; i < SelectColumns.size(); ++i)
         row.Values[SelectColumns[i]] = stmt.Value(static_cast<int>(i + 1));
     return row;
@@ -335,7 +340,7 @@ void TTable::TImpl::PostPending()
         Self.Post();
 }
 
-int64_t TTable::TImpl::WriteBuffer()
+std::vector<int> TTable::TImpl::ChangedColumns() const
 {
     std::vector<int> columns;
     for (size_t i = 0; i < Columns.size(); ++i)
@@ -343,28 +348,33 @@ int64_t TTable::TImpl::WriteBuffer()
             columns.push_back(static_cast<int>(i));
     for (const auto& blob : PendingBlobs)
         columns.push_back(blob.first);
+    return columns;
+}
+
+std::string TTable::TImpl::WriteSql(const std::vector<int>& columns, bool insert) const
+{
     const std::string table = QuoteName(Self.TableName());
+    if (insert && columns.empty())
+        return "INSERT INTO " + table + " DEFAULT VALUES";
+    std::string names, marks;
+    for (int c : columns) {
+        const std::string separator = names.empty() ? "" : ", ";
+        names += separator + QuoteName(Columns[c].Name) + (insert ? "" : " = ?");
+        marks += separator + "?";
+    }
+    if (insert)
+        return "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+    return "UPDATE " + table + " SET " + names + " WHERE rowid = ?";
+}
+
+int64_t TTable::TImpl::WriteBuffer()
+{
     const bool insert = State == TTableState::Insert;
+    const std::vector<int> columns = ChangedColumns();
     if (!insert && columns.empty())
         return Buffer.RowId;
-    std::string sql;
-    if (insert && columns.empty()) {
-        sql = "INSERT INTO " + table + " DEFAULT VALUES";
-    } else if (insert) {
-        std::string names, marks;
-        for (int c : columns) {
-            names += (names.empty() ? "" : ", ") + QuoteName(Columns[c].Name);
-            marks += marks.empty() ? "?" : ", ?";
-        }
-        sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
-    } else {
-        std::string sets;
-        for (int c : columns)
-            sets += (sets.empty() ? "" : ", ") + QuoteName(Columns[c].Name) + " = ?";
-        sql = "UPDATE " + table + " SET " + sets + " WHERE rowid = ?";
-    }
     // A single statement is its own transaction.
-    auto stmt = Db.Prepare(sql);
+    auto stmt = Db.Prepare(WriteSql(columns, insert));
     int param = 1;
     for (int c : columns) {
         auto blob = PendingBlobs.find(c);
@@ -399,6 +409,8 @@ void TTable::TImpl::Scrolled()
 
 void TTable::TImpl::NotifyDetails(bool force)
 {
+    if (Details.empty())
+        return;
     // A handler may link or unlink tables while this runs.
     const std::vector<TTable*> details = Details;
     for (TTable* detail : details)

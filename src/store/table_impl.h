@@ -37,8 +37,9 @@ struct TTable::TImpl {
     TTableState State = TTableState::Inactive;
 
     std::vector<TColumn> Columns;
-    std::string SelectList; // rowid and every non-blob column
+    std::string SelectList; // rowid and every other non-blob column
     std::vector<int> SelectColumns;
+    int RowIdColumn = -1; // the key column that is SQLite's rowid
 
     std::string IndexName;
     std::vector<int> KeyColumns; // empty: RecordNo order
@@ -94,6 +95,8 @@ struct TTable::TImpl {
 
     // Writing.
     void PostPending();
+    std::vector<int> ChangedColumns() const;
+    std::string WriteSql(const std::vector<int>& columns, bool insert) const;
     int64_t WriteBuffer();
     void DropBuffer();
 

@@ -2,12 +2,15 @@
 // enabling rules, hints, timers, settings and the error guard.
 #include "support/main_window_fixture.h"
 
+#include "app/help_router.h"
 #include "app/hints.h"
 #include "app/widgets/led_number.h"
 #include "app/window_settings.h"
 #include "store/database.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -348,4 +351,35 @@ TEST_F(TMainWindowTest, AnErrorEscapingAnEventIsShownAndTheProgramGoesOn)
     // The window still answers commands afterwards.
     form.NewSchemeExecute();
     EXPECT_EQ(form.SchemeList->count(), 1);
+}
+
+TEST_F(TMainWindowTest, F1OpensTheTopicOfTheFocusedPane)
+{
+    TfrmMain& form = Open();
+    form.show();
+    form.NewSchemeExecute(); // the scheme panel takes the focus only with a scheme open
+    form.TitleEditExit();
+    form.UpdateActions();
+    QApplication::setActiveWindow(&form);
+    struct TCase {
+        QWidget* Focus;
+        int Context;
+    };
+    for (TCase c : {TCase{form.SchemeList, 90}, TCase{form.SoundTree, 100}, TCase{form.chkCounter, 130}}) {
+        c.Focus->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), c.Focus);
+        form.HelpForFocus();
+        ASSERT_NE(form.HelpRouter->Window(), nullptr);
+        EXPECT_EQ(form.HelpRouter->CurrentTopicTitle(),
+                  [&] {
+                      THelpRouter reference(nullptr);
+                      reference.ShowContext(c.Context);
+                      return reference.CurrentTopicTitle();
+                  }())
+            << c.Context;
+    }
+    form.HelpContentsExecute();
+    THelpRouter reference(nullptr);
+    reference.ShowContents();
+    EXPECT_EQ(form.HelpRouter->CurrentTopicTitle(), reference.CurrentTopicTitle());
 }
