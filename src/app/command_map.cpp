@@ -251,8 +251,8 @@ void TfrmMain::UpdateActions()
                 action->setEnabled(rule->second());
         }
     } catch (...) {
-        m_updating = false;
-        throw;
+        // The rules only read state; one that fails leaves its action as it
+        // was rather than raising a message box at every idle moment.
     }
     m_updating = false;
 }

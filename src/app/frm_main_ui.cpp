@@ -174,8 +174,17 @@ QWidget* TfrmMain::BuildTitlesPane()
     SchemeList->installEventFilter(this);
     layout->addWidget(SchemeList, 1);
     connect(SchemeList, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!m_programSelection)
-            SchemeListClick();
+        if (m_programSelection)
+            return;
+        // A list box always keeps its selection: a Ctrl+click that would
+        // clear it leaves the open scheme selected.
+        if (SchemeList->selectedItems().isEmpty() && OpenSchemeIndex >= 0 && OpenSchemeIndex < SchemeList->count()) {
+            m_programSelection = true;
+            SchemeList->setCurrentRow(OpenSchemeIndex, QItemSelectionModel::ClearAndSelect);
+            m_programSelection = false;
+            return;
+        }
+        SchemeListClick();
     });
     connect(SchemeList, &QListWidget::itemDoubleClicked, this, [this] { RenameSchemeExecute(); });
 

@@ -129,7 +129,7 @@ int64_t ValueToInteger(const TValue& value)
     if (auto* d = std::get_if<double>(&value)) {
         if (!std::isfinite(*d) || std::fabs(*d) > 9.2e18)
             RaiseStoreError(FloatText(*d) + " is not a valid integer value");
-        return std::llround(*d);
+        return static_cast<int64_t>(std::nearbyint(*d)); // halves to even
     }
     if (auto* s = std::get_if<std::string>(&value)) {
         const std::string text = Trim(*s);

@@ -251,3 +251,21 @@ TEST_F(TSchemeListTest, TheListComesBackFromTheTableAtTheNextStart)
     EXPECT_EQ(form.lblAmbitoneTitle->text(), "Alpha");
     EXPECT_EQ(form.lblLoopLength->Value(), 60);
 }
+
+TEST_F(TSchemeListTest, TheOpenSchemeStaysSelectedWhenTheUserTriesToClearTheSelection)
+{
+    TfrmMain& form = Start();
+    CreateNamed(form, "Alpha");
+    CreateNamed(form, "Beta");
+    int reloads = Reloads;
+    QRect beta = form.SchemeList->visualItemRect(form.SchemeList->item(1));
+    QTest::mouseClick(form.SchemeList->viewport(), Qt::LeftButton, Qt::ControlModifier, beta.center());
+    EXPECT_EQ(form.SelectedSchemeIndex(), 1);
+    EXPECT_EQ(form.OpenSchemeIndex, 1);
+    EXPECT_EQ(Reloads, reloads);
+    // A plain click on the other title opens it.
+    QRect alpha = form.SchemeList->visualItemRect(form.SchemeList->item(0));
+    QTest::mouseClick(form.SchemeList->viewport(), Qt::LeftButton, Qt::NoModifier, alpha.center());
+    EXPECT_EQ(form.OpenSchemeIndex, 0);
+    EXPECT_EQ(form.lblAmbitoneTitle->text(), "Alpha");
+}
