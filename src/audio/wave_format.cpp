@@ -21,7 +21,9 @@ TWaveFormat TWaveFormat::Pcm(uint16_t channels, uint32_t samplesPerSec, uint16_t
     h.nChannels = channels;
     h.nSamplesPerSec = samplesPerSec;
     h.wBitsPerSample = bitsPerSample;
-    h.nBlockAlign = static_cast<uint16_t>((bitsPerSample * channels) >> 3);
+    // In 32 unsigned bits: the 16-bit operands promote to int, whose product
+    // can overflow.
+    h.nBlockAlign = static_cast<uint16_t>((static_cast<uint32_t>(bitsPerSample) * channels) >> 3);
     h.nAvgBytesPerSec = h.nBlockAlign * samplesPerSec;
     h.cbSize = 0;
     return format;

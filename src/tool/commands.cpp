@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+// Defined in wave_info.cpp and wave_decode.cpp.
+int RunWaveInfoCommand(const std::vector<std::string>& args);
+int RunWaveDecodeCommand(const std::vector<std::string>& args);
+
 std::string ToolUsage()
 {
     return "Usage: ambitone-tool COMMAND [ARGUMENTS]\n"
@@ -10,7 +14,13 @@ std::string ToolUsage()
            "offline rendering. Each command prints Name=value lines.\n"
            "\n"
            "Commands:\n"
-           "  --help, help    show this text\n";
+           "  --help, help    show this text\n"
+           "  wave-info FILE  load a WAV file and print its format, FileSize,\n"
+           "                  DataOffset, DataBytes and SampleCount\n"
+           "  wave-decode IN OUT\n"
+           "                  write OUT as a PCM WAV with the samples a mixer\n"
+           "                  buffer would be filled with (ADPCM, A-law, mu-law,\n"
+           "                  float and other depths decoded)\n";
 }
 
 int RunToolCommand(const std::vector<std::string>& args)
@@ -19,6 +29,10 @@ int RunToolCommand(const std::vector<std::string>& args)
         std::fputs(ToolUsage().c_str(), args.empty() ? stderr : stdout);
         return args.empty() ? 1 : 0;
     }
+    if (args[0] == "wave-info")
+        return RunWaveInfoCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "wave-decode")
+        return RunWaveDecodeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     std::fprintf(stderr, "ambitone-tool: unknown command \"%s\"\n%s", args[0].c_str(), ToolUsage().c_str());
     return 1;
 }

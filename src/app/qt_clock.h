@@ -1,0 +1,36 @@
+#pragma once
+// The program's clock: window timers on the user-interface thread, a thread
+// of its own for background timers (the level clock), and posting through
+// the Qt event loop.
+
+#include "base/clock.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <thread>
+
+class QTimer;
+
+class TQtClock : public QObject, public IClock {
+public:
+    explicit TQtClock(QObject* parent = nullptr);
+    ~TQtClock() override;
+
+    TTimerId StartTimerOn(TTimerThread thread, int intervalMs, std::function<void()> tick) override;
+    // A background timer is never stopped from its own tick (stopping joins
+    // its thread).
+    void StopTimer(TTimerId id) override;
+    void Post(std::function<void()> work) override;
+    int64_t MillisecondsSinceMidnightUtc() override;
+    int64_t SteadyMilliseconds() override;
+
+private:
+    struct TBackgroundTimer;
+    int m_nextId = 1;
+    std::map<TTimerId, QTimer*> m_uiTimers;
+    std::map<TTimerId, std::unique_ptr<TBackgroundTimer>> m_backgroundTimers;
+};
