@@ -7,7 +7,10 @@
 #include "app/hints.h"
 #include "app/prompts.h"
 #include "app/widgets/led_number.h"
+#include "app/widgets/mixer_slider.h"
 #include "app/window_settings.h"
+#include "audio/backends/alsa_mixer.h"
+#include "audio/mixer_control.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
@@ -69,12 +72,29 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
         // The window opens with what was done so far.
         ShowCurrentException(m_prompts);
     }
+    // The output volume is looked up once the window has loaded.
+    try {
+        BindOutputVolume(environment);
+    } catch (...) {
+        ShowCurrentException(m_prompts);
+    }
     m_formCreated = true;
     UpdateActions();
 }
 
+void TfrmMain::BindOutputVolume(const TMainWindowEnvironment& environment)
+{
+    MMMixerDevice1 = std::make_unique<TMMMixerDevice>(environment.MixerBackend ? environment.MixerBackend()
+                                                                                : CreateAlsaMixerBackend());
+    MMAudioLine1 = std::make_unique<TMMAudioLine>(MMMixerDevice1.get(), TMMComponentType::ctSrcWaveOut);
+    MMMixerControl1 = std::make_unique<TMMMixerControl>(MMAudioLine1.get(), TMMControlType::ctVolume);
+    MasterVolumeSlider->SetControl(MMMixerControl1.get());
+}
+
 TfrmMain::~TfrmMain()
 {
+    if (MasterVolumeSlider)
+        MasterVolumeSlider->SetControl(nullptr);
     try {
         FormDestroy();
     } catch (...) {

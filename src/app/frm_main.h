@@ -16,7 +16,12 @@
 #include <memory>
 #include <vector>
 
+class IMixerBackend;
 class IPrompts;
+class TMMAudioLine;
+class TMMMixerControl;
+class TMMMixerDevice;
+class TMMMixerSlider;
 class QAction;
 class QCheckBox;
 class QKeyEvent;
@@ -49,6 +54,9 @@ struct TMainWindowEnvironment {
     std::filesystem::path DataDirectory;
     IPrompts* Prompts = nullptr;   // required; answers every question
     QSettings* Settings = nullptr; // nullptr: the user's settings store
+    // The system's output mixer; unset: ALSA. A factory that gives none
+    // stands for a computer without a mixer.
+    std::function<std::unique_ptr<IMixerBackend>()> MixerBackend;
 };
 
 class TfrmMain : public QMainWindow {
@@ -105,7 +113,10 @@ public:
     TLedNumber *LoopCount = nullptr, *lblLoopLength = nullptr, *PlayTime = nullptr;
     QToolButton *UpButton = nullptr, *DownButton = nullptr;
     QToolButton *PlaySchemeButton = nullptr, *StopSchemeButton = nullptr;
-    QSlider* MasterVolumeSlider = nullptr;
+    TMMMixerSlider* MasterVolumeSlider = nullptr;
+    std::unique_ptr<TMMMixerDevice> MMMixerDevice1;
+    std::unique_ptr<TMMAudioLine> MMAudioLine1;
+    std::unique_ptr<TMMMixerControl> MMMixerControl1;
     QTreeWidget* SoundTree = nullptr;
     QCheckBox* chkPlaySample = nullptr;
     QLabel* lblRecordCount = nullptr;
@@ -193,6 +204,7 @@ private:
     void BuildMenus();
     void BuildTimers();
     void BindFieldObjects();
+    void BindOutputVolume(const TMainWindowEnvironment& environment);
     void FillListFromTable(TTable& table, QListWidget* list);
     void RestoreSettings();
     QAction* AddAction(QAction*& slot, const char* name, const char* category, const QString& caption,

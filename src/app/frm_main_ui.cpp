@@ -4,6 +4,7 @@
 #include "app/hints.h"
 #include "app/widgets/gauge.h"
 #include "app/widgets/led_number.h"
+#include "app/widgets/mixer_slider.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,8 +53,7 @@ QLineEdit#TitleEdit { background: white; color: black; border: 1px solid lime; }
 QCheckBox { color: lime; background: transparent; }
 QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid #3f9f3f; background: black; }
 QCheckBox::indicator:checked { background: lime; border-color: lime; }
-QSlider::groove:horizontal { height: 4px; background: #103010; border: 1px solid #1f5f1f; }
-QSlider::handle:horizontal { width: 9px; margin: -6px 0; background: lime; border: 1px solid #0a0a0a; }
+
 QSplitter::handle { background: #202020; }
 QTabBar::tab { background: #101010; color: lime; padding: 3px 12px; border: 1px solid #1f5f1f; }
 QTabBar::tab:selected { background: #004000; }
@@ -340,9 +340,8 @@ QWidget* TfrmMain::BuildToolBar()
     layout->addWidget(StopSchemeButton);
     layout->addStretch(1);
     layout->addWidget(new QLabel(QStringLiteral("Volume"), bar));
-    MasterVolumeSlider = new QSlider(Qt::Horizontal, bar);
+    MasterVolumeSlider = new TMMMixerSlider(bar);
     MasterVolumeSlider->setObjectName("MasterVolumeSlider");
-    MasterVolumeSlider->setRange(0, 100);
     MasterVolumeSlider->setFixedWidth(110);
     SetHint(MasterVolumeSlider, QStringLiteral("Main Volume"));
     layout->addWidget(MasterVolumeSlider);

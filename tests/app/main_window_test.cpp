@@ -5,6 +5,7 @@
 #include "app/help_router.h"
 #include "app/hints.h"
 #include "app/widgets/led_number.h"
+#include "app/widgets/mixer_slider.h"
 #include "app/window_settings.h"
 #include "store/database.h"
 
@@ -382,4 +383,15 @@ TEST_F(TMainWindowTest, F1OpensTheTopicOfTheFocusedPane)
     THelpRouter reference(nullptr);
     reference.ShowContents();
     EXPECT_EQ(form.HelpRouter->CurrentTopicTitle(), reference.CurrentTopicTitle());
+}
+
+TEST_F(TMainWindowTest, WithoutAnOutputMixerTheVolumeSliderRestsDisabledInTheMiddle)
+{
+    TfrmMain& form = Open();
+    EXPECT_TRUE(Prompts.Texts("error").isEmpty());
+    EXPECT_FALSE(form.MasterVolumeSlider->isEnabled());
+    EXPECT_EQ(form.MasterVolumeSlider->minimum(), 0);
+    EXPECT_EQ(form.MasterVolumeSlider->maximum(), 2);
+    EXPECT_EQ(form.MasterVolumeSlider->value(), 1);
+    EXPECT_EQ(form.MasterVolumeSlider->toolTip(), "Main Volume");
 }

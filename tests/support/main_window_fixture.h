@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/frm_main.h"
 #include "app/prompts.h"
+#include "audio/mixer_control.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -39,6 +40,7 @@ protected:
         environment.DataDirectory = DataDir;
         environment.Prompts = &Prompts;
         environment.Settings = Settings.get();
+        environment.MixerBackend = MixerBackend;
         Window = std::make_unique<TfrmMain>(environment);
         return *Window;
     }
@@ -58,5 +60,8 @@ protected:
     std::filesystem::path DataDir;
     std::unique_ptr<QSettings> Settings;
     TScriptedPrompts Prompts;
+    // No output mixer unless a test gives one: the machine's own must not
+    // decide what a test sees.
+    std::function<std::unique_ptr<IMixerBackend>()> MixerBackend = [] { return std::unique_ptr<IMixerBackend>(); };
     std::unique_ptr<TfrmMain> Window;
 };
