@@ -5,6 +5,7 @@
 #include "app/data_directory.h"
 #include "app/frm_main.h"
 #include "app/prompts.h"
+#include "app/qt_clock.h"
 #include "app/single_copy.h"
 #include "app/unix_signals.h"
 
@@ -35,6 +36,9 @@ int main(int argc, char** argv)
 
     TQtPrompts prompts;
     app.SetPrompts(&prompts);
+    // Every engine timer runs on the program's real clock.
+    TQtClock clock;
+    SetDefaultClock(&clock);
 
     TMainWindowEnvironment environment;
     environment.Prompts = &prompts;
@@ -54,5 +58,6 @@ int main(int argc, char** argv)
     frmMain->show();
     int result = app.exec();
     frmMain.reset();
+    SetDefaultClock(nullptr);
     return result;
 }
