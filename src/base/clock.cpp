@@ -36,8 +36,18 @@ void TVirtualClock::RunPosted()
         }
         if (batch.empty())
             return;
-        for (auto& work : batch)
-            work();
+        for (size_t i = 0; i < batch.size(); ++i) {
+            try {
+                batch[i]();
+            } catch (...) {
+                // What was posted after the failing work still runs later,
+                // ahead of anything posted since.
+                std::lock_guard<std::mutex> lock(m_postLock);
+                m_posted.insert(m_posted.begin(), std::make_move_iterator(batch.begin() + i + 1),
+                                std::make_move_iterator(batch.end()));
+                throw;
+            }
+        }
     }
 }
 

@@ -5,6 +5,8 @@
 // Defined in wave_info.cpp and wave_decode.cpp.
 int RunWaveInfoCommand(const std::vector<std::string>& args);
 int RunWaveDecodeCommand(const std::vector<std::string>& args);
+int RunRenderCommand(const std::vector<std::string>& args);
+int RunPlayCommand(const std::vector<std::string>& args);
 
 std::string ToolUsage()
 {
@@ -20,7 +22,14 @@ std::string ToolUsage()
            "  wave-decode IN OUT\n"
            "                  write OUT as a PCM WAV with the samples a mixer\n"
            "                  buffer would be filled with (ADPCM, A-law, mu-law,\n"
-           "                  float and other depths decoded)\n";
+           "                  float and other depths decoded)\n"
+           "  render IN OUT [--position X,Y,Z] [--seconds S] [--volume V]\n"
+           "               [--frequency F] [--loop]\n"
+           "                  play IN on one channel of the 3D mixer, offline at\n"
+           "                  44100 Hz stereo, and write what the listener hears\n"
+           "                  to OUT (by default until the play ends, plus 100 ms)\n"
+           "  play IN [the same options]\n"
+           "                  play IN the same way on the sound card\n";
 }
 
 int RunToolCommand(const std::vector<std::string>& args)
@@ -31,6 +40,10 @@ int RunToolCommand(const std::vector<std::string>& args)
     }
     if (args[0] == "wave-info")
         return RunWaveInfoCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "render")
+        return RunRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "play")
+        return RunPlayCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "wave-decode")
         return RunWaveDecodeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     std::fprintf(stderr, "ambitone-tool: unknown command \"%s\"\n%s", args[0].c_str(), ToolUsage().c_str());

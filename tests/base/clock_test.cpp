@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <string>
 #include <vector>
 
@@ -58,4 +60,17 @@ TEST(VirtualClock, WallTimeWrapsAtMidnight)
     EXPECT_EQ(clock.MillisecondsSinceMidnightUtc(), 24LL * 60 * 60 * 1000 - 10);
     clock.Advance(15);
     EXPECT_EQ(clock.MillisecondsSinceMidnightUtc(), 5);
+}
+
+TEST(VirtualClock, WorkPostedAfterAFailureIsKeptForTheNextRun)
+{
+    TVirtualClock clock;
+    std::vector<int> ran;
+    clock.Post([&] { ran.push_back(1); });
+    clock.Post([] { throw std::runtime_error("trigger failed"); });
+    clock.Post([&] { ran.push_back(3); });
+    EXPECT_THROW(clock.RunPosted(), std::runtime_error);
+    EXPECT_EQ(ran, std::vector<int>({1}));
+    clock.RunPosted();
+    EXPECT_EQ(ran, std::vector<int>({1, 3}));
 }
