@@ -9,6 +9,10 @@
 // sources into the same output, measured in the same run, shows what the
 // positional mix costs over the least any mixer must do.
 #include "audio/backends/sound_backend.h"
+#include "audio/ds_channel.h"
+#include "audio/ds_mixer.h"
+#include "audio/main_mixer.h"
+#include "base/clock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +20,8 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -101,6 +107,71 @@ void RenderScene(benchmark::State& state)
         state.SkipWithError("the sources stopped");
 }
 
+// A mono 16-bit WAV image of the noise, as a catalogue sample is stored.
+std::string WaveImage(const std::vector<int16_t>& samples, int rate)
+{
+    auto le = [](std::string& out, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+    std::string image = "RIFF";
+    le(image, 36 + data, 4);
+    image += "WAVEfmt ";
+    le(image, 16, 4);
+    le(image, 1, 2);
+    le(image, 1, 2);
+    le(image, static_cast<uint32_t>(rate), 4);
+    le(image, static_cast<uint32_t>(rate * 2), 4);
+    le(image, 2, 2);
+    le(image, 16, 2);
+    image += "data";
+    le(image, data, 4);
+    image.append(reinterpret_cast<const char*>(samples.data()), data);
+    return image;
+}
+
+// The same scene as the program plays it: 64 looping channels of the main
+// window's mixer, moved through their Sound3D positions every 50 ms, with
+// the mixer's timers advanced alongside the mix.
+void RenderMixerScene(benchmark::State& state)
+{
+    TLoopbackBackend loopback = CreateOpenAlLoopbackBackend(kOutputRate, 2);
+    TVirtualClock clock;
+    auto mixer = std::make_unique<TMMDSWaveMixer>(*loopback.Backend, clock);
+    ApplyMainMixerSettings(*mixer);
+    std::vector<std::unique_ptr<TMMDSMixChannel>> channels;
+    for (int i = 0; i < kSources; ++i) {
+        auto channel = std::make_unique<TMMDSMixChannel>(mixer.get());
+        ApplyChannelSettings(*channel, 1);
+        std::istringstream image(WaveImage(Noise(2 * SourceRate(i), static_cast<uint32_t>(i)), SourceRate(i)));
+        channel->Wave().LoadFromStream(image);
+        channel->SetLooping(true);
+        const TVector3 p = PositionOf(i, 0);
+        channel->Sound3D().Position().Assign(p.X, p.Y, p.Z);
+        channel->Play();
+        channels.push_back(std::move(channel));
+    }
+    std::vector<int16_t> out(2 * kBlockFrames);
+    int block = 0;
+    for (auto _ : state) {
+        for (int b = 0; b < kAudioSeconds * 20; ++b, ++block) {
+            for (int i = 0; i < kSources; ++i) {
+                const TVector3 p = PositionOf(i, block);
+                channels[static_cast<size_t>(i)]->Sound3D().Position().Assign(p.X, p.Y, p.Z);
+            }
+            loopback.Renderer->Render(out.data(), kBlockFrames);
+            clock.Advance(50);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    bool playing = std::all_of(channels.begin(), channels.end(), [](auto& c) { return c->IsPlaying(); });
+    if (!playing || std::all_of(out.begin(), out.end(), [](int16_t v) { return v == 0; }))
+        state.SkipWithError("the channels stopped");
+    channels.clear();
+    mixer.reset();
+}
+
 // Each source at a fixed left and right gain, stepped at its own rate with
 // no interpolation, summed in float and clipped to 16 bits.
 void GainAndSum(benchmark::State& state)
@@ -162,6 +233,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     for (auto* b : {benchmark::RegisterBenchmark("openal-64-sources-10s", RenderScene),
+                    benchmark::RegisterBenchmark("mixer-64-channels-10s", RenderMixerScene),
                     benchmark::RegisterBenchmark("gain-and-sum-64-sources-10s", GainAndSum)}) {
         b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->DisplayAggregatesOnly(true);
         b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
@@ -175,6 +247,11 @@ int main(int argc, char** argv)
         std::printf("\nreference: %.3f s of audio (%d sources, %d Hz stereo, 16-bit)\n", audio, kSources, kOutputRate);
         std::printf("rendering: %.3f s CPU = %.2f%% of the audio time, %.1fx real time (target <= 5%%, >= 20x)\n",
                     scene->second, 100 * scene->second / audio, audio / scene->second);
+        const auto mixerScene = reporter.CpuSeconds.find("mixer-64-channels-10s");
+        if (mixerScene != reporter.CpuSeconds.end() && mixerScene->second > 0)
+            std::printf("through the mixer's channels: %.3f s CPU = %.2f%% of the audio time, %.1fx real time "
+                        "(target <= 5%%, >= 20x)\n",
+                        mixerScene->second, 100 * mixerScene->second / audio, audio / mixerScene->second);
         if (sum != reporter.CpuSeconds.end() && sum->second > 0)
             std::printf("ratio rendering / bare gain-and-sum = %.2f\n", scene->second / sum->second);
     }

@@ -10,6 +10,10 @@
 #include "app/widgets/mixer_slider.h"
 #include "app/window_settings.h"
 #include "audio/backends/alsa_mixer.h"
+#include "audio/backends/sound_backend.h"
+#include "audio/ds_channel.h"
+#include "audio/ds_mixer.h"
+#include "audio/main_mixer.h"
 #include "audio/mixer_control.h"
 
 #include <QAbstractEventDispatcher>
@@ -53,6 +57,14 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     tblSongs->SetMaster(tblPlayList.get(), "RecordNo", "PlayListNo");
     tblSongs->AddLookupField("SchemeLookup", "SchemeNo", *tblSchemes, "RecordNo", "Name");
 
+    // The sound device comes with the window's components; without one the
+    // window still opens, and nothing plays.
+    try {
+        CreateSound(environment);
+    } catch (...) {
+        ShowCurrentException(m_prompts);
+    }
+
     BuildWindow();
     BuildActions();
     BuildMenus();
@@ -82,6 +94,15 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     UpdateActions();
 }
 
+void TfrmMain::CreateSound(const TMainWindowEnvironment& environment)
+{
+    SoundBackend = environment.SoundBackend ? environment.SoundBackend() : CreateOpenAlBackend();
+    WaveMixer = std::make_unique<TMMDSWaveMixer>(*SoundBackend);
+    ApplyMainMixerSettings(*WaveMixer);
+    SampleChannel = std::make_unique<TMMDSMixChannel>(WaveMixer.get());
+    ApplyChannelSettings(*SampleChannel, -1);
+}
+
 void TfrmMain::BindOutputVolume(const TMainWindowEnvironment& environment)
 {
     MMMixerDevice1 = std::make_unique<TMMMixerDevice>(environment.MixerBackend ? environment.MixerBackend()
@@ -100,6 +121,10 @@ TfrmMain::~TfrmMain()
     } catch (...) {
         ShowCurrentException(m_prompts);
     }
+    // Channels before their mixer, the mixer before its device.
+    SampleChannel.reset();
+    WaveMixer.reset();
+    SoundBackend.reset();
 }
 
 QAction* TfrmMain::ActionByName(const QString& name) const

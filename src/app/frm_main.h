@@ -17,6 +17,9 @@
 #include <vector>
 
 class IMixerBackend;
+class ISoundBackend;
+class TMMDSMixChannel;
+class TMMDSWaveMixer;
 class IPrompts;
 class TMMAudioLine;
 class TMMMixerControl;
@@ -57,6 +60,8 @@ struct TMainWindowEnvironment {
     // The system's output mixer; unset: ALSA. A factory that gives none
     // stands for a computer without a mixer.
     std::function<std::unique_ptr<IMixerBackend>()> MixerBackend;
+    // The 3D sound device; unset: OpenAL Soft on the real output.
+    std::function<std::unique_ptr<ISoundBackend>()> SoundBackend;
 };
 
 class TfrmMain : public QMainWindow {
@@ -75,6 +80,11 @@ public:
     QSettings& Settings() { return *m_settings; }
     QAction* ActionByName(const QString& name) const;
     const std::vector<QAction*>& Actions() const { return m_actionList; }
+
+    // ----- sound (owned for the run) -----
+    std::unique_ptr<ISoundBackend> SoundBackend;
+    std::unique_ptr<TMMDSWaveMixer> WaveMixer;
+    std::unique_ptr<TMMDSMixChannel> SampleChannel; // the catalogue's preview
 
     // ----- record store (owned for the run) -----
     TDatabase Database;
@@ -205,6 +215,7 @@ private:
     void BuildTimers();
     void BindFieldObjects();
     void BindOutputVolume(const TMainWindowEnvironment& environment);
+    void CreateSound(const TMainWindowEnvironment& environment);
     void FillListFromTable(TTable& table, QListWidget* list);
     void RestoreSettings();
     QAction* AddAction(QAction*& slot, const char* name, const char* category, const QString& caption,

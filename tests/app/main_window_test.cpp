@@ -7,6 +7,9 @@
 #include "app/widgets/led_number.h"
 #include "app/widgets/mixer_slider.h"
 #include "app/window_settings.h"
+#include "audio/ds_channel.h"
+#include "audio/ds_mixer.h"
+#include "audio/mixer_errors.h"
 #include "store/database.h"
 
 #include <QAction>
@@ -25,6 +28,8 @@
 #include <QTreeWidget>
 
 #include <sqlite3.h>
+
+#include <sstream>
 
 namespace {
 
@@ -394,4 +399,53 @@ TEST_F(TMainWindowTest, WithoutAnOutputMixerTheVolumeSliderRestsDisabledInTheMid
     EXPECT_EQ(form.MasterVolumeSlider->maximum(), 2);
     EXPECT_EQ(form.MasterVolumeSlider->value(), 1);
     EXPECT_EQ(form.MasterVolumeSlider->toolTip(), "Main Volume");
+}
+
+TEST_F(TMainWindowTest, TheWindowOwnsTheMixerWithItsSettingsAndAPreviewChannel)
+{
+    TfrmMain& form = Open();
+    ASSERT_NE(form.WaveMixer, nullptr);
+    EXPECT_EQ(form.WaveMixer->Level(), TMMDSLevel::prNormal);
+    EXPECT_EQ(form.WaveMixer->SpeakerConfiguration(), TMMDSSpeakerConfig::scQuad);
+    EXPECT_EQ(form.WaveMixer->BitLength(), TMMBits::b16Bit);
+    EXPECT_EQ(form.WaveMixer->SampleRate(), 44100);
+    EXPECT_EQ(form.WaveMixer->Mode(), TMMMode::mMultiChannel);
+    EXPECT_TRUE(form.WaveMixer->Use3D());
+    EXPECT_FALSE(form.WaveMixer->IsOpen()); // opened by the first play
+    ASSERT_NE(form.SampleChannel, nullptr);
+    EXPECT_EQ(form.SampleChannel->Sound3D().ConeOrientation().Z(), -1);
+
+    // A sample played on the preview channel opens the device and sounds.
+    TWaveFormat format = TWaveFormat::Pcm(1, 22050, 16);
+    std::string image = "RIFF";
+    auto le = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            image.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    le(36 + 2000, 4);
+    image += "WAVEfmt ";
+    le(16, 4);
+    image.append(reinterpret_cast<const char*>(format.Bytes()), 16);
+    image += "data";
+    le(2000, 4);
+    image.append(2000, '\x10');
+    std::istringstream in(image);
+    form.SampleChannel->Wave().LoadFromStream(in);
+    form.SampleChannel->Play();
+    EXPECT_TRUE(form.WaveMixer->IsOpen());
+    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+}
+
+TEST_F(TMainWindowTest, WithoutASoundDeviceTheWindowOpensAndSaysWhy)
+{
+    TMainWindowEnvironment environment;
+    environment.DataDirectory = DataDir;
+    environment.Prompts = &Prompts;
+    environment.Settings = Settings.get();
+    environment.MixerBackend = MixerBackend;
+    environment.SoundBackend = []() -> std::unique_ptr<ISoundBackend> { throw EDirectSoundError(0x88780078); };
+    Window = std::make_unique<TfrmMain>(environment);
+    EXPECT_EQ(Prompts.Texts("error"), QStringList({"No driver"}));
+    EXPECT_EQ(Window->WaveMixer, nullptr);
+    EXPECT_TRUE(Window->tblSchemes->Active()); // the rest of the start went on
 }

@@ -40,6 +40,7 @@ protected:
         auto* process = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ALSOFT_DRIVERS", "null"); // a sound device that plays into nothing
         env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
         env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
         env.insert("XDG_RUNTIME_DIR", m_dir.filePath("runtime"));

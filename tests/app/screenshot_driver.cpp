@@ -4,6 +4,8 @@
 #include "app/application.h"
 #include "app/frm_main.h"
 #include "app/prompts.h"
+#include "audio/backends/sound_backend.h"
+#include "audio/mixer_control.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,6 +33,8 @@ int main(int argc, char** argv)
     environment.DataDirectory = dir.filePath("Data").toStdString();
     environment.Prompts = &prompts;
     environment.Settings = &settings;
+    environment.SoundBackend = [] { return CreateOpenAlLoopbackBackend().Backend; };
+    environment.MixerBackend = [] { return std::unique_ptr<IMixerBackend>(); };
     TfrmMain form(environment);
     form.show();
     for (const char* title : {"Rain Forest", "Night Harbour", "Mountain Stream", "Thunderstorm"}) {

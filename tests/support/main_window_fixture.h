@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/frm_main.h"
 #include "app/prompts.h"
+#include "audio/backends/sound_backend.h"
 #include "audio/mixer_control.h"
 
 #include <QSettings>
@@ -41,6 +42,7 @@ protected:
         environment.Prompts = &Prompts;
         environment.Settings = Settings.get();
         environment.MixerBackend = MixerBackend;
+        environment.SoundBackend = [] { return CreateOpenAlLoopbackBackend().Backend; };
         Window = std::make_unique<TfrmMain>(environment);
         return *Window;
     }
