@@ -5,6 +5,8 @@
 
 #include "store/table.h"
 
+#include "bench_args.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -214,14 +216,7 @@ void PrintRatios(const TRatioReporter& reporter)
 
 int Run(int argc, char** argv)
 {
-    // Repetitions of all cases are shuffled together, so that neither side
-    // of a ratio always runs in the same slot after the same work.
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int argCount = static_cast<int>(args.size());
-    benchmark::Initialize(&argCount, args.data());
-    if (benchmark::ReportUnrecognizedArguments(argCount, args.data()))
+    if (!InitializeInterleaved(argc, argv))
         return 1;
     RegisterBenchmarks();
     TRatioReporter reporter;

@@ -7,6 +7,8 @@
 // at 16 MB freed stores are reused and the two references agree.
 #include "audio/wave.h"
 
+#include "bench_args.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -156,12 +158,7 @@ public:
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int argCount = static_cast<int>(args.size());
-    benchmark::Initialize(&argCount, args.data());
-    if (benchmark::ReportUnrecognizedArguments(argCount, args.data()))
+    if (!InitializeInterleaved(argc, argv))
         return 1;
     Image(ImageBytes);
     Image(SmallImageBytes);
