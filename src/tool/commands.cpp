@@ -7,6 +7,10 @@ int RunWaveInfoCommand(const std::vector<std::string>& args);
 int RunWaveDecodeCommand(const std::vector<std::string>& args);
 int RunRenderCommand(const std::vector<std::string>& args);
 int RunPlayCommand(const std::vector<std::string>& args);
+// Defined in container.cpp.
+int RunContainerPackCommand(const std::vector<std::string>& args);
+int RunContainerUnpackCommand(const std::vector<std::string>& args);
+int RunContainerInfoCommand(const std::vector<std::string>& args);
 
 std::string ToolUsage()
 {
@@ -29,7 +33,16 @@ std::string ToolUsage()
            "                  44100 Hz stereo, and write what the listener hears\n"
            "                  to OUT (by default until the play ends, plus 100 ms)\n"
            "  play IN [the same options]\n"
-           "                  play IN the same way on the sound card\n";
+           "                  play IN the same way on the sound card\n"
+           "  container-pack IN OUT [--password P] [--level N] [--gap G] [--chunk BYTES]\n"
+           "                  write IN's bytes into a package container OUT (level 2,\n"
+           "                  gap 0 and no password by default; --chunk splits the\n"
+           "                  writes into pieces of that size)\n"
+           "  container-unpack IN OUT [--password P]\n"
+           "                  write the content of container IN to OUT (a plain file\n"
+           "                  passes through unchanged)\n"
+           "  container-info FILE [--password P]\n"
+           "                  print a container's header fields and one line per block\n";
 }
 
 int RunToolCommand(const std::vector<std::string>& args)
@@ -46,6 +59,12 @@ int RunToolCommand(const std::vector<std::string>& args)
         return RunPlayCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "wave-decode")
         return RunWaveDecodeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "container-pack")
+        return RunContainerPackCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "container-unpack")
+        return RunContainerUnpackCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "container-info")
+        return RunContainerInfoCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     std::fprintf(stderr, "ambitone-tool: unknown command \"%s\"\n%s", args[0].c_str(), ToolUsage().c_str());
     return 1;
 }
