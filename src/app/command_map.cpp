@@ -3,6 +3,7 @@
 #include "app/frm_main.h"
 
 #include "app/hints.h"
+#include "catalog/sound_tree.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,6 +117,16 @@ void TfrmMain::BuildActions()
     AddAction(StopSongSample, "StopSongSample", "Playlist", "Stop", {}, [] { return false; });
     OnAction(AddAction(HelpContents, "HelpContents", "Help", "&Contents", {}), &TfrmMain::HelpContentsExecute);
     OnAction(AddAction(AboutAmbitone, "AboutAmbitone", "Help", "About...", {}), &TfrmMain::AboutAmbitoneExecute);
+
+    for (QAction* action : {NewCategory, NewSubCategory}) {
+        const int tag = action->property("tag").toInt();
+        connect(action, &QAction::triggered, this, [this, tag] { NewCategoryExecute(tag); });
+    }
+    OnAction(RemoveCategory, &TfrmMain::RemoveCategoryExecute);
+    OnAction(ImportSamples, &TfrmMain::ImportSamplesExecute);
+    OnAction(PlaySample, &TfrmMain::PlaySampleExecute);
+    OnAction(DeleteSample, &TfrmMain::DeleteSampleExecute);
+    OnAction(ExportSample, &TfrmMain::ExportSampleExecute);
 
     Exit1 = new QAction(QStringLiteral("Exit"), this);
     Exit1->setObjectName("Exit1");

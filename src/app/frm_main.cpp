@@ -69,6 +69,7 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     BuildActions();
     BuildMenus();
     BuildTimers();
+    ConnectSoundTree();
     HelpRouter = new THelpRouter(this);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::ApplicationShortcut);
@@ -153,7 +154,7 @@ void TfrmMain::FormCreate()
     }
     FillListFromTable(*tblSchemes, SchemeList);
     FillListFromTable(*tblPlayList, PlayList);
-    // The sound tree is built by the catalogue once it exists.
+    BuildSoundTree();
 }
 
 void TfrmMain::BindFieldObjects()

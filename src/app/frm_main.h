@@ -48,6 +48,10 @@ class TGauge;
 class THelpRouter;
 class TLedNumber;
 class TfrmAbout;
+class TSoundTree;
+class TCatalogNode;
+class QTreeWidgetItem;
+struct TCatalogNodeData;
 
 // The lime Play and Stop glyphs of the tool bar.
 class QIcon;
@@ -127,7 +131,7 @@ public:
     std::unique_ptr<TMMMixerDevice> MMMixerDevice1;
     std::unique_ptr<TMMAudioLine> MMAudioLine1;
     std::unique_ptr<TMMMixerControl> MMMixerControl1;
-    QTreeWidget* SoundTree = nullptr;
+    TSoundTree* SoundTree = nullptr;
     QCheckBox* chkPlaySample = nullptr;
     QLabel* lblRecordCount = nullptr;
     QListWidget* PropList = nullptr; // never shown: the ordered container of the rows
@@ -159,6 +163,9 @@ public:
     int OpenSchemeIndex = -1;
     int SelectedRow = -1;
     int LoopPosition = 0;
+    TCatalogNode* UnfiledNode = nullptr; // always the first root node of SoundTree
+    QTreeWidgetItem* DragNode = nullptr; // the node of the drag under way
+    bool ScrollUp = false;               // the drag auto-scroll's direction
 
     // ----- shell handlers -----
     void FormCreate();
@@ -196,6 +203,40 @@ public:
     void LoadScheme();
     void UnloadScheme();
 
+    // ----- category tree (src/catalog/category_tree.cpp, tree_drag.cpp) -----
+    void BuildSoundTree();
+    void AddCategorySamples(QTreeWidgetItem* node);
+    void AddSubCategories(QTreeWidgetItem* node); // nullptr: the root level
+    void RefileSamplesAsUnfiled(QTreeWidgetItem* node);
+    void DeleteCategoryContents(QTreeWidgetItem* node);
+    void SoundTreeChange(QTreeWidgetItem* node);
+    bool SoundTreeEditing(QTreeWidgetItem* node) const;
+    void SoundTreeEdited(QTreeWidgetItem* node, const QString& text);
+    void SoundTreeStartDrag();
+    // y in the tree's client coordinates.
+    bool SoundTreeDragOver(QTreeWidgetItem* target, int y);
+    void SoundTreeDragDrop(QTreeWidgetItem* target);
+    void SoundTreeEndDrag();
+    // 2 a sample, 3 a collapsed and 4 an expanded category, 5 "Unfiled".
+    static int SoundTreeGetImageIndex(const QTreeWidgetItem* node);
+    void ScrollTimerTimer();
+    void tblSoundsAfterOpen(TTable& table);
+    void NewCategoryExecute(int tag);
+    void RemoveCategoryExecute();
+    // The data of a node of SoundTree; nullptr for "Unfiled".
+    static TCatalogNodeData* NodeData(const QTreeWidgetItem* node);
+
+    // ----- sample import (src/catalog/sample_import.cpp) -----
+    void ImportSampleFiles(const QStringList& paths);
+    void ImportSamplesExecute();
+    void FMDropFMDragDrop(const QStringList& paths);
+
+    // ----- preview, deletion, export (src/catalog/sample_preview.cpp) -----
+    void LoadPreview(QTreeWidgetItem* node);
+    void PlaySampleExecute();
+    void DeleteSampleExecute();
+    void ExportSampleExecute();
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -214,6 +255,7 @@ private:
     void BuildMenus();
     void BuildTimers();
     void BindFieldObjects();
+    void ConnectSoundTree();
     void BindOutputVolume(const TMainWindowEnvironment& environment);
     void CreateSound(const TMainWindowEnvironment& environment);
     void FillListFromTable(TTable& table, QListWidget* list);

@@ -5,6 +5,7 @@
 #include "app/widgets/gauge.h"
 #include "app/widgets/led_number.h"
 #include "app/widgets/mixer_slider.h"
+#include "catalog/sound_tree.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -353,7 +354,7 @@ QWidget* TfrmMain::BuildLibraryPane()
     QWidget* pane = BlackPanel("LibraryPane");
     auto* layout = Column(pane);
     layout->addWidget(PaneHeader(QStringLiteral("Sound Sample Library"), pane));
-    SoundTree = new QTreeWidget(pane);
+    SoundTree = new TSoundTree(pane);
     SoundTree->setObjectName("SoundTree");
     SoundTree->setHeaderHidden(true);
     SoundTree->setProperty("helpContext", 100);

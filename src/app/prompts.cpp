@@ -1,7 +1,11 @@
 #include "app/prompts.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 
 bool TQtPrompts::Confirm(const QString& text)
 {
@@ -34,7 +38,41 @@ void Configure(QFileDialog& dialog, const TFileDialogOptions& options)
         dialog.setDefaultSuffix(options.DefaultSuffix);
     if (!options.Directory.isEmpty())
         dialog.setDirectory(options.Directory);
+    if (!options.FileName.isEmpty())
+        dialog.selectFile(options.FileName);
 }
+
+// Message boxes break lines at LF; a CR left in would show as a glyph.
+QString DisplayText(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+class TQtProgress : public IProgress {
+public:
+    TQtProgress(QWidget* parent, const QString& title, int maximum)
+        : m_dialog(title, QStringLiteral("Cancel"), 0, maximum, parent)
+    {
+        m_dialog.setWindowTitle(title);
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.setMinimumDuration(500); // quick work never shows a box
+        m_dialog.setMinimumWidth(360);
+        m_dialog.setValue(0);
+    }
+
+    bool Step(int done, const QString& text) override
+    {
+        m_dialog.setLabelText(text);
+        m_dialog.setValue(done); // a modal progress box lets its Cancel button be pressed here
+        QApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
 
 } // namespace
 
@@ -71,9 +109,80 @@ QString TQtPrompts::SaveFileName(const TFileDialogOptions& options)
     return dialog.selectedFiles().front();
 }
 
+int TQtPrompts::ChooseButton(const QString& title, const QString& text, const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, title, DisplayText(text), QMessageBox::NoButton, m_parent);
+    std::vector<QAbstractButton*> added;
+    for (const QString& caption : buttons)
+        added.push_back(box.addButton(caption, QMessageBox::AcceptRole));
+    if (!added.empty()) {
+        box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+        box.setEscapeButton(added.back()); // the last button is the way out
+    }
+    box.exec();
+    for (size_t i = 0; i < added.size(); ++i)
+        if (box.clickedButton() == added[i])
+            return static_cast<int>(i);
+    return -1;
+}
+
+int TQtPrompts::ExecDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+std::unique_ptr<IProgress> TQtPrompts::BeginProgress(const QString& title, int maximum)
+{
+    return std::make_unique<TQtProgress>(m_parent, title, maximum);
+}
+
+class TScriptedPrompts::TScriptedProgress : public IProgress {
+public:
+    TScriptedProgress(TScriptedPrompts& owner, int cancelAfter) : m_owner(owner), m_cancelAfter(cancelAfter) {}
+    bool Step(int done, const QString& text) override
+    {
+        m_owner.m_records.push_back({"step", QString::number(done) + " " + text, {}});
+        ++m_steps;
+        return m_cancelAfter < 0 || m_steps <= m_cancelAfter;
+    }
+
+private:
+    TScriptedPrompts& m_owner;
+    int m_cancelAfter;
+    int m_steps = 0;
+};
+
+int TScriptedPrompts::ChooseButton(const QString& title, const QString& text, const QStringList& buttons)
+{
+    m_records.push_back({"choose", title + "|" + text + "|" + buttons.join(","), {}});
+    if (m_buttons.empty())
+        return -1;
+    int answer = m_buttons.front();
+    m_buttons.pop_front();
+    return answer;
+}
+
+int TScriptedPrompts::ExecDialog(QDialog& dialog)
+{
+    m_records.push_back({"dialog", dialog.windowTitle(), {}});
+    if (m_dialogs.empty())
+        return QDialog::Rejected;
+    TDialogScript script = std::move(m_dialogs.front());
+    m_dialogs.pop_front();
+    return script(dialog);
+}
+
+std::unique_ptr<IProgress> TScriptedPrompts::BeginProgress(const QString& title, int maximum)
+{
+    m_records.push_back({"progress", title + " " + QString::number(maximum), {}});
+    int cancelAfter = m_cancelAfter;
+    m_cancelAfter = -1;
+    return std::make_unique<TScriptedProgress>(*this, cancelAfter);
+}
+
 bool TScriptedPrompts::Confirm(const QString& text)
 {
-    m_records.push_back({"confirm", text});
+    m_records.push_back({"confirm", text, {}});
     if (m_answers.empty())
         return false;
     bool answer = m_answers.front();
@@ -92,20 +201,20 @@ QStringList TScriptedPrompts::NextFiles()
 
 QString TScriptedPrompts::OpenFileName(const TFileDialogOptions& options)
 {
-    m_records.push_back({"open", options.Title});
+    m_records.push_back({"open", options.Title, options});
     QStringList files = NextFiles();
     return files.isEmpty() ? QString() : files.front();
 }
 
 QStringList TScriptedPrompts::OpenFileNames(const TFileDialogOptions& options)
 {
-    m_records.push_back({"openmany", options.Title});
+    m_records.push_back({"openmany", options.Title, options});
     return NextFiles();
 }
 
 QString TScriptedPrompts::SaveFileName(const TFileDialogOptions& options)
 {
-    m_records.push_back({"save", options.Title});
+    m_records.push_back({"save", options.Title, options});
     QStringList files = NextFiles();
     return files.isEmpty() ? QString() : files.front();
 }

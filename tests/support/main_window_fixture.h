@@ -7,6 +7,7 @@
 #include "app/prompts.h"
 #include "audio/backends/sound_backend.h"
 #include "audio/mixer_control.h"
+#include "catalog/sound_tree.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

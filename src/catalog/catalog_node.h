@@ -1,0 +1,40 @@
+#pragma once
+// The nodes of the sound tree. Every node but "Unfiled" carries a
+// TCatalogNodeData naming its row; the node owns it, so that it goes with
+// the node and moves with it.
+
+#include "store/table.h"
+
+#include <QIcon>
+#include <QTreeWidgetItem>
+
+#include <cstdint>
+#include <memory>
+
+struct TCatalogNodeData {
+    TBookmark Bookmark;      // a SoundCatalog row for a sample, a SoundCategory row for a category
+    int32_t RecordNo = 0;    // the row's RecordNo
+    bool IsCategory = false;
+};
+
+class TCatalogNode : public QTreeWidgetItem {
+public:
+    static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
+
+    explicit TCatalogNode(const QString& label, std::unique_ptr<TCatalogNodeData> data = {});
+
+    TCatalogNodeData* Data() const { return m_data.get(); }
+    void SetData(std::unique_ptr<TCatalogNodeData> data);
+
+    // The image index (and its icon) follow the node's data and expanded
+    // state whenever the view asks; the data role tells whether the node
+    // has data.
+    QVariant data(int column, int role) const override;
+
+private:
+    std::unique_ptr<TCatalogNodeData> m_data;
+};
+
+// The icon of a tree image index: 2 a sample, 3 a closed folder, 4 an open
+// folder, 5 the "Unfiled" tray. Any other index gives no icon.
+QIcon CatalogIcon(int imageIndex);

@@ -1,0 +1,169 @@
+#include "catalog/sound_tree.h"
+
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace {
+
+// Asks the window before an editor opens, and lets the label change only
+// when the window has stored it.
+class TLabelDelegate : public QStyledItemDelegate {
+public:
+    explicit TLabelDelegate(TSoundTree* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QTreeWidgetItem* node = m_tree->itemFromIndex(index);
+        if (!node || (m_tree->OnEditing && !m_tree->OnEditing(node)))
+            return nullptr;
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        editor->setStyleSheet(QStringLiteral("QLineEdit { background: white; color: black; }"));
+        Q_UNUSED(option);
+        return editor;
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        QTreeWidgetItem* node = m_tree->itemFromIndex(index);
+        if (!line || !node)
+            return;
+        if (m_tree->OnEdited)
+            m_tree->OnEdited(node, line->text());
+        else
+            model->setData(index, line->text(), Qt::EditRole);
+    }
+
+private:
+    TSoundTree* m_tree;
+};
+
+bool IsNodeDrag(const QMimeData* mime)
+{
+    return mime && mime->hasFormat(QString::fromLatin1(TSoundTree::NodeMimeType));
+}
+
+} // namespace
+
+TSoundTree::TSoundTree(QWidget* parent) : QTreeWidget(parent)
+{
+    setItemDelegate(new TLabelDelegate(this));
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(false);
+    // The window scrolls during a drag with its own timer.
+    setAutoScroll(false);
+    setUniformRowHeights(true);
+}
+
+void TSoundTree::StartEdit(QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    scrollToItem(node);
+    editItem(node, 0);
+}
+
+bool TSoundTree::IsEditingLabel() const
+{
+    return state() == QAbstractItemView::EditingState;
+}
+
+void TSoundTree::ScrollLine(bool up)
+{
+    verticalScrollBar()->triggerAction(up ? QAbstractSlider::SliderSingleStepSub
+                                          : QAbstractSlider::SliderSingleStepAdd);
+}
+
+QStringList TSoundTree::DroppedFiles(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
+QTreeWidgetItem* TSoundTree::NodeAt(const QPoint& position) const
+{
+    return itemAt(position);
+}
+
+void TSoundTree::startDrag(Qt::DropActions supportedActions)
+{
+    Q_UNUSED(supportedActions);
+    QTreeWidgetItem* node = currentItem();
+    if (!node)
+        return;
+    if (OnStartDrag)
+        OnStartDrag();
+    auto* mime = new QMimeData;
+    mime->setData(QString::fromLatin1(NodeMimeType), node->text(0).toUtf8());
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    const QIcon icon = node->icon(0);
+    if (!icon.isNull())
+        drag->setPixmap(icon.pixmap(16, 16));
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+    if (OnEndDrag)
+        OnEndDrag();
+}
+
+void TSoundTree::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (IsNodeDrag(event->mimeData()) || !DroppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TSoundTree::dragMoveEvent(QDragMoveEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    if (IsNodeDrag(event->mimeData())) {
+        bool accept = OnDragOver ? OnDragOver(NodeAt(at), at.y()) : false;
+        if (accept)
+            event->acceptProposedAction();
+        else
+            event->ignore();
+        return;
+    }
+    // Where files land does not matter: they all go under "Unfiled".
+    if (!DroppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TSoundTree::dropEvent(QDropEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    if (IsNodeDrag(event->mimeData())) {
+        // The window moves the node itself; the view must not.
+        event->setDropAction(Qt::IgnoreAction);
+        event->accept();
+        if (OnDragDrop)
+            OnDragDrop(NodeAt(at));
+        return;
+    }
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (OnFilesDropped)
+        OnFilesDropped(files);
+}
