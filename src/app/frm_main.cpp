@@ -15,6 +15,7 @@
 #include "audio/ds_mixer.h"
 #include "audio/main_mixer.h"
 #include "audio/mixer_control.h"
+#include "catalog/sound_tree.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
@@ -115,6 +116,9 @@ void TfrmMain::BindOutputVolume(const TMainWindowEnvironment& environment)
 
 TfrmMain::~TfrmMain()
 {
+    // The tables go before the widgets: nothing a dying widget reports may
+    // reach them.
+    DisconnectSoundTree();
     if (MasterVolumeSlider)
         MasterVolumeSlider->SetControl(nullptr);
     try {
@@ -219,6 +223,7 @@ void TfrmMain::FormClose()
     // Nothing is redrawn while the rows are freed.
     FreqScroll->hide();
     HidePanel->hide();
+    SoundTree->FinishEdit();
     UnloadScheme();
 }
 

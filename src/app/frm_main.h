@@ -256,6 +256,7 @@ private:
     void BuildTimers();
     void BindFieldObjects();
     void ConnectSoundTree();
+    void DisconnectSoundTree();
     void BindOutputVolume(const TMainWindowEnvironment& environment);
     void CreateSound(const TMainWindowEnvironment& environment);
     void FillListFromTable(TTable& table, QListWidget* list);

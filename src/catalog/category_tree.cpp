@@ -215,6 +215,16 @@ void TfrmMain::ConnectSoundTree()
     tblSounds->AfterDelete = count;
 }
 
+void TfrmMain::DisconnectSoundTree()
+{
+    if (!SoundTree)
+        return;
+    SoundTree->ClearHooks();
+    SoundTree->disconnect(this);
+    if (tblSounds)
+        tblSounds->AfterOpen = tblSounds->AfterPost = tblSounds->AfterDelete = nullptr;
+}
+
 void TfrmMain::BuildSoundTree()
 {
     TIndexUse rows(*this);

@@ -79,6 +79,27 @@ bool TSoundTree::IsEditingLabel() const
     return state() == QAbstractItemView::EditingState;
 }
 
+void TSoundTree::FinishEdit()
+{
+    if (!IsEditingLabel())
+        return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void TSoundTree::ClearHooks()
+{
+    OnEditing = {};
+    OnEdited = {};
+    OnStartDrag = {};
+    OnDragOver = {};
+    OnDragDrop = {};
+    OnEndDrag = {};
+    OnFilesDropped = {};
+}
+
 void TSoundTree::ScrollLine(bool up)
 {
     verticalScrollBar()->triggerAction(up ? QAbstractSlider::SliderSingleStepSub

@@ -38,6 +38,11 @@ public:
     // Starts editing the node's label, as a slow second click or F2 do.
     void StartEdit(QTreeWidgetItem* node);
     bool IsEditingLabel() const;
+    // Ends a label edit under way as leaving the editor does: the text typed
+    // is stored.
+    void FinishEdit();
+    // Drops every hook: the window is going away.
+    void ClearHooks();
     // One line of vertical scrolling, as a scroll bar arrow gives.
     void ScrollLine(bool up);
 
