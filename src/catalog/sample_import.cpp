@@ -63,6 +63,8 @@ std::vector<uint8_t> ReadWholeFile(const QString& path)
 
 void TfrmMain::ImportSampleFiles(const QStringList& paths)
 {
+    if (!UnfiledNode || !tblSounds->Active())
+        throw ECatalogError("The sample catalogue is not open.");
     THourglass hourglass;
     QStringList rejected;
     auto reportRejected = [&] {

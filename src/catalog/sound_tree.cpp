@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QUrl>
@@ -138,6 +139,7 @@ void TSoundTree::startDrag(Qt::DropActions supportedActions)
     if (!icon.isNull())
         drag->setPixmap(icon.pixmap(16, 16));
     drag->exec(Qt::MoveAction, Qt::MoveAction);
+    SetDropTarget(nullptr);
     if (OnEndDrag)
         OnEndDrag();
 }
@@ -154,7 +156,9 @@ void TSoundTree::dragMoveEvent(QDragMoveEvent* event)
 {
     const QPoint at = event->position().toPoint();
     if (IsNodeDrag(event->mimeData())) {
-        bool accept = OnDragOver ? OnDragOver(NodeAt(at), at.y()) : false;
+        QTreeWidgetItem* target = NodeAt(at);
+        bool accept = OnDragOver ? OnDragOver(target, at.y()) : false;
+        SetDropTarget(accept ? target : nullptr);
         if (accept)
             event->acceptProposedAction();
         else
@@ -168,8 +172,33 @@ void TSoundTree::dragMoveEvent(QDragMoveEvent* event)
         event->ignore();
 }
 
+void TSoundTree::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    SetDropTarget(nullptr);
+    event->accept();
+}
+
+void TSoundTree::SetDropTarget(QTreeWidgetItem* node)
+{
+    if (node == m_dropTarget)
+        return;
+    m_dropTarget = node;
+    viewport()->update();
+}
+
+void TSoundTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (m_dropTarget && itemFromIndex(index) == m_dropTarget) {
+        painter->fillRect(option.rect, QColor(0x00, 0x60, 0x00, 0xa0));
+        painter->setPen(QColor(0x00, 0xff, 0x00));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    }
+    QTreeWidget::drawRow(painter, option, index);
+}
+
 void TSoundTree::dropEvent(QDropEvent* event)
 {
+    SetDropTarget(nullptr);
     const QPoint at = event->position().toPoint();
     if (IsNodeDrag(event->mimeData())) {
         // The window moves the node itself; the view must not.

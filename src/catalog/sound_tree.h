@@ -49,13 +49,20 @@ public:
     // The file paths of a drop from a file manager; empty when it carries
     // none.
     static QStringList DroppedFiles(const QMimeData* mime);
+    QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
     QTreeWidgetItem* NodeAt(const QPoint& position) const;
+    void SetDropTarget(QTreeWidgetItem* node);
+
+    // The node a drop would land on, drawn highlighted while a drag is over it.
+    QTreeWidgetItem* m_dropTarget = nullptr;
 };

@@ -400,14 +400,18 @@ TEST_F(TCategoryTreeTest, TheViewsDragEventsReachTheWindow)
     QDragMoveEvent over(onBirds, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.SoundTree->viewport(), &over);
     EXPECT_TRUE(over.isAccepted());
+    EXPECT_EQ(form.SoundTree->DropTarget(), Birds); // drawn highlighted
     const QPoint onUnfiled = form.SoundTree->visualItemRect(form.UnfiledNode).center();
     QDragMoveEvent refused(onUnfiled, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.SoundTree->viewport(), &refused);
     EXPECT_FALSE(refused.isAccepted());
+    EXPECT_EQ(form.SoundTree->DropTarget(), nullptr);
+    QApplication::sendEvent(form.SoundTree->viewport(), &over);
 
     QDropEvent drop(QPointF(onBirds), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.SoundTree->viewport(), &drop);
     form.SoundTreeEndDrag();
+    EXPECT_EQ(form.SoundTree->DropTarget(), nullptr);
     EXPECT_EQ(thunder->parent(), Birds);
     EXPECT_EQ(Labels(Weather), QStringList({"Rain", "Storm"}));
 }
