@@ -6,6 +6,7 @@
 // the device opens again at the next Play).
 
 #include <QDialog>
+#include <QModelIndex>
 #include <QStringList>
 
 #include <memory>
@@ -46,14 +47,43 @@ public:
     std::unique_ptr<TMMDSMixChannel> SampleChannel;
 
     QString CurrentDirectory() const;
+    // Shows the directory, or its nearest existing ancestor, and lists its
+    // WAV files. The place list follows to the place that holds it.
     void SetCurrentDirectory(const QString& path);
 
+    // The handlers show what they raise through the owner's prompts: none
+    // of them lets an exception out.
     void FileListClick();
     void PlaySoundExecute();
     void StopSoundExecute();
     void VolumeTrack(int position);
+    // Nothing selected: nothing happens and the dialog stays open (OK is
+    // disabled then, too).
     void OkButtonClick();
     void SampleChannelPlayEnd();
     // PlaySoundUpdate and StopSoundUpdate, run when the application is idle.
     void UpdateActions();
+
+private:
+    void BuildLayout();
+    QWidget* BuildPlacePane();
+    QWidget* BuildFilePane();
+    void ConnectSignals();
+    void FillPlaces();
+    // Shows a directory without touching the tree's root: for moves made
+    // inside the tree.
+    void ShowDirectory(const QString& path);
+    void FillFileList();
+    // The place (an entry of the place list) whose folder holds the path.
+    int PlaceOf(const QString& path) const;
+    void ShowPlace(int place);
+    void HideSiblingsOfPlace();
+    void RevealCurrent();
+    template <class F> void Guarded(F&& work);
+
+    TfrmMain& m_owner;
+    QFileSystemModel* m_model = nullptr;
+    QString m_currentDirectory;
+    QString m_placePath;          // the folder of the place the tree shows
+    bool m_revealCurrent = false; // until the user scrolls the tree
 };

@@ -1,30 +1,164 @@
 // Renders the main window offscreen to a PNG, over a scratch data directory
-// with a few schemes in it, so that what a user sees can be looked at.
-// Usage: screenshot_driver OUT.png [WIDTH HEIGHT]
+// with a few schemes and a filed sample catalogue in it, so that what a user
+// sees can be looked at; optionally the Import Sound dialog too.
+// Usage: screenshot_driver OUT.png [--dialog DIALOG.png] [WIDTH HEIGHT]
 #include "app/application.h"
 #include "app/frm_main.h"
 #include "app/prompts.h"
 #include "audio/backends/sound_backend.h"
 #include "audio/mixer_control.h"
+#include "catalog/catalog_node.h"
+#include "catalog/frm_sound_dialog.h"
+#include "catalog/sound_tree.h"
 
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Half a second of a 16-bit mono tone as a RIFF WAVE file.
+bool WriteTone(const QString& path, double pitch)
+{
+    constexpr uint32_t kRate = 22050;
+    constexpr uint32_t kFrames = kRate / 2;
+    std::vector<uint8_t> image;
+    auto put = [&](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            image.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    auto tag = [&](const char* id) { image.insert(image.end(), id, id + 4); };
+    tag("RIFF");
+    put(36 + kFrames * 2, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2); // PCM
+    put(1, 2); // mono
+    put(kRate, 4);
+    put(kRate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    tag("data");
+    put(kFrames * 2, 4);
+    for (uint32_t i = 0; i < kFrames; ++i)
+        put(static_cast<uint16_t>(static_cast<int16_t>(6000 * std::sin(2 * M_PI * pitch * i / kRate))), 2);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size())) ==
+               static_cast<qint64>(image.size());
+}
+
+QTreeWidgetItem* FindNode(const TfrmMain& form, const QString& label)
+{
+    const auto found = form.SoundTree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+// A category as the user makes one: New (or New Sub under the selection),
+// then the name typed over "New Category" and Enter.
+QTreeWidgetItem* NewCategory(TfrmMain& form, const QString& name, QTreeWidgetItem* under = nullptr)
+{
+    if (under)
+        form.SoundTree->setCurrentItem(under);
+    form.NewCategoryExecute(under ? 1 : 0);
+    QTreeWidgetItem* node = form.SoundTree->currentItem();
+    for (QLineEdit* editor : form.SoundTree->findChildren<QLineEdit*>()) {
+        if (!editor->isVisible())
+            continue;
+        editor->setText(name);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(editor, &enter);
+        QApplication::processEvents(); // the view commits the edit from its queue
+        break;
+    }
+    if (node && node->text(0) != name)
+        form.SoundTreeEdited(node, name);
+    return node;
+}
+
+void Move(TfrmMain& form, const QString& sample, QTreeWidgetItem* category)
+{
+    form.SoundTree->setCurrentItem(FindNode(form, sample));
+    form.SoundTreeStartDrag();
+    form.SoundTreeDragDrop(category);
+    form.SoundTreeEndDrag();
+}
+
+void FillCatalogue(TfrmMain& form, const QString& folder)
+{
+    const std::vector<std::pair<const char*, double>> tones{{"Rain on Leaves.wav", 330},
+                                                            {"Soft Drizzle.wav", 392},
+                                                            {"Distant Thunder.wav", 110},
+                                                            {"Wind in Pines.wav", 220},
+                                                            {"Night Crickets.wav", 880},
+                                                            {"Creek.wav", 523},
+                                                            {"Owl.wav", 294}};
+    QStringList paths;
+    for (const auto& [name, pitch] : tones) {
+        const QString path = QDir(folder).filePath(QString::fromLatin1(name));
+        if (WriteTone(path, pitch))
+            paths << path;
+    }
+    form.ImportSampleFiles(paths);
+
+    QTreeWidgetItem* weather = NewCategory(form, QStringLiteral("Weather"));
+    QTreeWidgetItem* rain = NewCategory(form, QStringLiteral("Rain"), weather);
+    QTreeWidgetItem* thunder = NewCategory(form, QStringLiteral("Thunder"), weather);
+    QTreeWidgetItem* night = NewCategory(form, QStringLiteral("Night"));
+    Move(form, QStringLiteral("Rain on Leaves.wav"), rain);
+    Move(form, QStringLiteral("Soft Drizzle.wav"), rain);
+    Move(form, QStringLiteral("Distant Thunder.wav"), thunder);
+    Move(form, QStringLiteral("Wind in Pines.wav"), weather);
+    Move(form, QStringLiteral("Night Crickets.wav"), night);
+
+    weather->setExpanded(true);
+    rain->setExpanded(true);
+    thunder->setExpanded(false);
+    night->setExpanded(false);
+    form.UnfiledNode->setExpanded(true);
+    form.SoundTree->setCurrentItem(FindNode(form, QStringLiteral("Rain on Leaves.wav")));
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT.png [WIDTH HEIGHT]\n", argv[0]);
-        return 1;
-    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TAmbitoneApplication app(argc, argv);
+    QStringList positional;
+    QString dialogOut;
+    const QStringList arguments = app.arguments().mid(1);
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--dialog") && i + 1 < arguments.size())
+            dialogOut = arguments[++i];
+        else
+            positional << arguments[i];
+    }
+    if (positional.isEmpty()) {
+        std::fprintf(stderr, "usage: %s OUT.png [--dialog DIALOG.png] [WIDTH HEIGHT]\n", argv[0]);
+        return 1;
+    }
     QTemporaryDir dir;
+    // A home folder of its own, so that the dialog's folder tree shows a
+    // tidy user's folders, not this machine's.
+    const QString home = dir.filePath("listener");
+    for (const char* folder : {"Documents", "Music", "Sounds/Field Recordings"})
+        QDir().mkpath(QDir(home).filePath(QString::fromLatin1(folder)));
+    qputenv("HOME", QFile::encodeName(home));
     TScriptedPrompts prompts;
     app.SetPrompts(&prompts);
     QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
@@ -42,19 +176,37 @@ int main(int argc, char** argv)
         form.TitleEdit->setText(title);
         form.TitleEditExit();
     }
+    const QString sounds = QDir(home).filePath("Sounds");
+    FillCatalogue(form, sounds);
     form.SchemeList->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
-    if (argc >= 4)
-        form.resize(QString(argv[2]).toInt(), QString(argv[3]).toInt());
+    if (positional.size() >= 3)
+        form.resize(positional[1].toInt(), positional[2].toInt());
     form.UpdateActions();
 
-    QString out = QString::fromLocal8Bit(argv[1]);
+    const QString out = positional[0];
+    std::unique_ptr<TfrmSoundDialog> dialog;
     int status = 1;
     QTimer::singleShot(200, [&] {
         form.UpdateActions();
         status = form.grab().save(out) ? 0 : 1;
-        app.quit();
+        if (dialogOut.isEmpty()) {
+            app.quit();
+            return;
+        }
+        dialog = std::make_unique<TfrmSoundDialog>(form);
+        dialog->SetCurrentDirectory(sounds);
+        dialog->FileList->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
+        dialog->show();
+        // The directory list fills from the file system model's thread.
+        QTimer::singleShot(500, [&] {
+            dialog->UpdateActions();
+            if (!dialog->grab().save(dialogOut))
+                status = 1;
+            app.quit();
+        });
     });
     app.exec();
+    dialog.reset();
     for (const QString& error : prompts.Texts("error"))
         std::fprintf(stderr, "%s\n", qPrintable(error));
     return status;
