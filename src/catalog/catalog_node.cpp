@@ -7,15 +7,15 @@
 
 #include <array>
 
-TCatalogNode::TCatalogNode(const QString& label, std::unique_ptr<TCatalogNodeData> data)
-    : QTreeWidgetItem(QStringList{label}, NodeType)
+TCatalogNode::TCatalogNode(const QString& label, std::optional<TCatalogNodeData> data) : QTreeWidgetItem(NodeType)
 {
-    SetData(std::move(data));
+    setText(0, label);
+    SetData(data);
 }
 
-void TCatalogNode::SetData(std::unique_ptr<TCatalogNodeData> data)
+void TCatalogNode::SetData(std::optional<TCatalogNodeData> data)
 {
-    m_data = std::move(data);
+    m_data = data;
     // Every node with data may be renamed and dropped on; "Unfiled" may not
     // be renamed.
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;

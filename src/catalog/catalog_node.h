@@ -1,6 +1,6 @@
 #pragma once
 // The nodes of the sound tree. Every node but "Unfiled" carries a
-// TCatalogNodeData naming its row; the node owns it, so that it goes with
+// TCatalogNodeData naming its row; the node holds it, so that it goes with
 // the node and moves with it.
 
 #include "store/table.h"
@@ -9,7 +9,7 @@
 #include <QTreeWidgetItem>
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 
 struct TCatalogNodeData {
     TBookmark Bookmark;      // a SoundCatalog row for a sample, a SoundCategory row for a category
@@ -21,10 +21,11 @@ class TCatalogNode : public QTreeWidgetItem {
 public:
     static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
 
-    explicit TCatalogNode(const QString& label, std::unique_ptr<TCatalogNodeData> data = {});
+    explicit TCatalogNode(const QString& label, std::optional<TCatalogNodeData> data = {});
 
-    TCatalogNodeData* Data() const { return m_data.get(); }
-    void SetData(std::unique_ptr<TCatalogNodeData> data);
+    TCatalogNodeData* Data() { return m_data ? &*m_data : nullptr; }
+    const TCatalogNodeData* Data() const { return m_data ? &*m_data : nullptr; }
+    void SetData(std::optional<TCatalogNodeData> data);
 
     // The image index (and its icon) follow the node's data and expanded
     // state whenever the view asks; the data role tells whether the node
@@ -32,7 +33,7 @@ public:
     QVariant data(int column, int role) const override;
 
 private:
-    std::unique_ptr<TCatalogNodeData> m_data;
+    std::optional<TCatalogNodeData> m_data;
 };
 
 // The icon of a tree image index: 2 a sample, 3 a closed folder, 4 an open

@@ -91,8 +91,7 @@ const std::vector<TRowRef>& Group(const std::unordered_map<int32_t, std::vector<
 
 TCatalogNode* MakeNode(const TRowRef& row, bool isCategory)
 {
-    return new TCatalogNode(row.Name,
-                            std::make_unique<TCatalogNodeData>(TCatalogNodeData{row.Bookmark, row.RecordNo, isCategory}));
+    return new TCatalogNode(row.Name, TCatalogNodeData{row.Bookmark, row.RecordNo, isCategory});
 }
 
 QList<QTreeWidgetItem*> SampleNodes(const TCatalogIndex& index, int32_t category)
@@ -176,7 +175,7 @@ TCatalogNodeData* TfrmMain::NodeData(const QTreeWidgetItem* node)
 {
     if (!node || node->type() != TCatalogNode::NodeType)
         return nullptr;
-    return static_cast<const TCatalogNode*>(node)->Data();
+    return const_cast<TCatalogNode*>(static_cast<const TCatalogNode*>(node))->Data();
 }
 
 int TfrmMain::SoundTreeGetImageIndex(const QTreeWidgetItem* node)
@@ -313,8 +312,7 @@ void TfrmMain::NewCategoryExecute(int tag)
     // The node appears only once its row exists.
     auto* node = new TCatalogNode(
         QString::fromStdString(tblCategoryName->AsString()),
-        std::make_unique<TCatalogNodeData>(
-            TCatalogNodeData{tblCategory->GetBookmark(), tblCategoryRecordNo->AsInteger(), true}));
+        TCatalogNodeData{tblCategory->GetBookmark(), tblCategoryRecordNo->AsInteger(), true});
     if (parentNode) {
         parentNode->insertChild(0, node);
         parentNode->setExpanded(true);

@@ -104,8 +104,7 @@ void TfrmMain::ImportSampleFiles(const QStringList& paths)
             }
             auto* node = new TCatalogNode(
                 QString::fromStdString(tblSoundsName->AsString()),
-                std::make_unique<TCatalogNodeData>(
-                    TCatalogNodeData{tblSounds->GetBookmark(), tblSoundsRecordNo->AsInteger(), false}));
+                TCatalogNodeData{tblSounds->GetBookmark(), tblSoundsRecordNo->AsInteger(), false});
             UnfiledNode->addChild(node);
             if (!UnfiledNode->isExpanded())
                 UnfiledNode->setExpanded(true);
