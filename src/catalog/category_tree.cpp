@@ -31,26 +31,28 @@ struct TCatalogIndex {
     static TCatalogIndex Read(TfrmMain& form)
     {
         TCatalogIndex index;
-        ReadTable(*form.tblCategory, *form.tblCategoryRecordNo, *form.tblCategoryParentNo, *form.tblCategoryName,
-                  index.CategoriesByParent);
-        ReadTable(*form.tblSounds, *form.tblSoundsRecordNo, *form.tblSoundsCategory, *form.tblSoundsName,
-                  index.SamplesByCategory);
+        ReadTable(*form.tblCategory, "ParentNo", index.CategoriesByParent);
+        ReadTable(*form.tblSounds, "Category", index.SamplesByCategory);
         return index;
     }
 
 private:
-    static void ReadTable(TTable& table, TField& recordNo, TField& parent, TField& name,
+    // Read in place: the cursor stays where it is and no value is built
+    // per row.
+    static void ReadTable(TTable& table, const char* parentColumn,
                           std::unordered_map<int32_t, std::vector<TRowRef>>& groups)
     {
         if (table.Filtered())
             table.SetFiltered(false);
-        table.First();
-        while (!table.Eof()) {
-            groups[parent.AsInteger()].push_back(
-                {table.GetBookmark(), recordNo.AsInteger(), QString::fromStdString(name.AsString())});
-            table.Next();
-        }
-        table.First();
+        const int recordNo = table.ColumnIndex("RecordNo");
+        const int parent = table.ColumnIndex(parentColumn);
+        const int name = table.ColumnIndex("Name");
+        table.ForEachRow([&](const TRowView& row) {
+            const std::string_view text = row.Text(name);
+            groups[static_cast<int32_t>(row.Integer(parent))].push_back(
+                {row.Bookmark(), static_cast<int32_t>(row.Integer(recordNo)),
+                 QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))});
+        });
     }
 };
 

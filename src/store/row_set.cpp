@@ -25,6 +25,24 @@ TValue TRowSet::Value(size_t row, int column) const
     }
 }
 
+int64_t TRowSet::IntegerAt(size_t row, int column) const
+{
+    const TCell& cell = m_cells[row * m_columns + column];
+    if (cell.Kind == TKind::Integer)
+        return cell.Bits;
+    if (cell.Kind == TKind::Float)
+        return static_cast<int64_t>(std::bit_cast<double>(cell.Bits));
+    return 0;
+}
+
+std::string_view TRowSet::TextAt(size_t row, int column) const
+{
+    const TCell& cell = m_cells[row * m_columns + column];
+    if (cell.Kind != TKind::Text)
+        return {};
+    return std::string_view(m_text).substr(static_cast<size_t>(cell.Bits), cell.Length);
+}
+
 TRow TRowSet::Row(size_t row) const
 {
     TRow copy;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TRow {
@@ -22,6 +23,10 @@ public:
 
     int64_t RowId(size_t row) const { return m_rowIds[row]; }
     TValue Value(size_t row, int column) const;
+    // Without building a value: integers (a float cut to its whole part,
+    // anything else 0), and text as a view into the set (anything else "").
+    int64_t IntegerAt(size_t row, int column) const;
+    std::string_view TextAt(size_t row, int column) const;
     TRow Row(size_t row) const;
     int Find(int64_t rowId) const; // -1 when absent
 

@@ -412,3 +412,33 @@ TField& TTable::AddLookupField(const std::string& name, const std::string& keyFi
     m_fields.push_back(std::move(field));
     return *m_fields.back();
 }
+
+TBookmark TRowView::Bookmark() const
+{
+    return TBookmark{m_rows.RowId(m_row)};
+}
+
+int64_t TRowView::Integer(int column) const
+{
+    return m_rows.IntegerAt(m_row, column);
+}
+
+std::string_view TRowView::Text(int column) const
+{
+    return m_rows.TextAt(m_row, column);
+}
+
+void TTable::ForEachRow(const std::function<void(const TRowView&)>& visit)
+{
+    auto& d = *m_impl;
+    d.CheckActive();
+    d.PostPending();
+    for (size_t row = 0; row < d.Rows.Size(); ++row)
+        visit(TRowView(d.Rows, row));
+}
+
+int TTable::ColumnIndex(const std::string& name) const
+{
+    m_impl->CheckActive();
+    return m_impl->RequireColumn(name);
+}

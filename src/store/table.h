@@ -19,6 +19,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TTable;
@@ -30,6 +31,24 @@ struct TBookmark {
     int64_t RecordNo = 0;
     bool IsValid() const { return RecordNo > 0; }
     bool operator==(const TBookmark&) const = default;
+};
+
+class TRowSet;
+
+// One visible row, read in place during TTable::ForEachRow and valid only
+// inside its visit. Empty columns read as 0 and "".
+class TRowView {
+public:
+    TBookmark Bookmark() const;
+    int64_t Integer(int column) const;
+    // Text columns; the view points into the table's rows.
+    std::string_view Text(int column) const;
+
+private:
+    friend class TTable;
+    TRowView(const TRowSet& rows, size_t row) : m_rows(rows), m_row(row) {}
+    const TRowSet& m_rows;
+    size_t m_row;
 };
 
 enum class TTableState { Inactive, Browse, Edit, Insert };
@@ -151,6 +170,12 @@ public:
     TBookmark GetBookmark() const;
     void GotoBookmark(const TBookmark& bookmark);
     bool BookmarkValid(const TBookmark& bookmark) const;
+
+    // Every visible row in index order, read in place: no cursor move, no
+    // event and no value built per row, for walks over many rows. A pending
+    // edit is posted first. Columns are told by their index in the table.
+    void ForEachRow(const std::function<void(const TRowView&)>& visit);
+    int ColumnIndex(const std::string& name) const;
 
     TField& FieldByName(const std::string& name);
     TField* FindField(const std::string& name);

@@ -332,3 +332,33 @@ TEST_F(TCursorTest, EditingNeedsARowAndWritingNeedsEditState)
 }
 
 } // namespace
+
+TEST_F(TCursorTest, ForEachRowReadsTheVisibleRowsInPlaceWithoutMovingTheCursor)
+{
+    TTable sounds(Db, "SoundCatalog");
+    FillCatalog(sounds);
+    sounds.SetFilter("Category = 3");
+    sounds.SetFiltered(true);
+    sounds.Last();
+    sounds.Edit();
+    sounds.FieldByName("Name").SetAsString("renamed");
+    int scrolls = 0;
+    sounds.AfterScroll = [&](TTable&) { ++scrolls; };
+
+    const int recordNo = sounds.ColumnIndex("RecordNo");
+    const int category = sounds.ColumnIndex("category"); // names match as the store's do
+    const int name = sounds.ColumnIndex("Name");
+    std::vector<std::tuple<int64_t, int64_t, int64_t, std::string>> seen;
+    sounds.ForEachRow([&](const TRowView& row) {
+        seen.emplace_back(row.Bookmark().RecordNo, row.Integer(recordNo), row.Integer(category),
+                          std::string(row.Text(name)));
+    });
+    // The pending edit was posted first; rows come in index order.
+    EXPECT_EQ(seen, (std::vector<std::tuple<int64_t, int64_t, int64_t, std::string>>{{1, 1, 3, ""}, {3, 3, 3, "renamed"}}));
+    EXPECT_EQ(scrolls, 0);
+    EXPECT_FALSE(sounds.IsEditing());
+    EXPECT_EQ(sounds.FieldByName("RecordNo").AsInteger(), 3);
+    EXPECT_THROW(sounds.ColumnIndex("Nothing"), EStoreError);
+    sounds.Close();
+    EXPECT_THROW(sounds.ForEachRow([](const TRowView&) {}), EStoreError);
+}
