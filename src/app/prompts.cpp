@@ -1,6 +1,5 @@
 #include "app/prompts.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -65,8 +64,7 @@ public:
     bool Step(int done, const QString& text) override
     {
         m_dialog.setLabelText(text);
-        m_dialog.setValue(done); // a modal progress box lets its Cancel button be pressed here
-        QApplication::processEvents();
+        m_dialog.setValue(done); // a modal progress box handles its events, Cancel included, here
         return !m_dialog.wasCanceled();
     }
 
