@@ -12,7 +12,9 @@ int64_t RoundHalfEven(long double value)
 
 int PeriodFromSlider(int sliderPosition, int loopLength)
 {
-    return static_cast<int>(RoundHalfEven(static_cast<long double>(100 - sliderPosition) / 100 * loopLength));
+    // The product first: it is exact, so a true half stays a half and
+    // rounds to even.
+    return static_cast<int>(RoundHalfEven(static_cast<long double>(int64_t(100 - sliderPosition) * loopLength) / 100));
 }
 
 int StoredFreq(int periodDisplay, int loopLength, int sliderPosition)
@@ -20,7 +22,7 @@ int StoredFreq(int periodDisplay, int loopLength, int sliderPosition)
     // A loop of 0 has no fraction to keep: the slider is stored as it stands.
     if (loopLength == 0)
         return sliderPosition;
-    return 100 - static_cast<int>(RoundHalfEven(static_cast<long double>(periodDisplay) / loopLength * 100));
+    return 100 - static_cast<int>(RoundHalfEven(static_cast<long double>(int64_t(periodDisplay) * 100) / loopLength));
 }
 
 int SliderFromStoredFreq(int freq)
