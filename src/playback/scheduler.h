@@ -44,7 +44,7 @@ public:
 
     // Transport values.
     int LoopPosition() const { return m_loopPosition; }
-    int LoopCount() const { return m_loopPosition; }   // the 3-digit display
+    int LoopCount() const { return m_loopCount; }      // the 3-digit display
     int PlayTime() const { return m_playTime; }        // the display holds at 99999
     int GaugePercent() const { return m_gauge; }       // 0..100; 0 for a loop of 0
     bool Playing() const { return m_playTimer != 0; }  // PlayTimer enabled
@@ -93,6 +93,7 @@ private:
     std::vector<TPlaybackRow*> m_rows;
     int m_loopLength = 60;
     int m_loopPosition = 0;
+    int m_loopCount = 0; // what LoopCount shows: LoopPosition before the wrap
     int m_playTime = 0;
     int m_gauge = 0;
     bool m_buttonDown = false;

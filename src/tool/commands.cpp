@@ -7,6 +7,8 @@ int RunWaveInfoCommand(const std::vector<std::string>& args);
 int RunWaveDecodeCommand(const std::vector<std::string>& args);
 int RunRenderCommand(const std::vector<std::string>& args);
 int RunPlayCommand(const std::vector<std::string>& args);
+// Defined in render_scheme.cpp.
+int RunRenderSchemeCommand(const std::vector<std::string>& args);
 // Defined in container.cpp.
 int RunContainerPackCommand(const std::vector<std::string>& args);
 int RunContainerUnpackCommand(const std::vector<std::string>& args);
@@ -34,6 +36,14 @@ std::string ToolUsage()
            "                  to OUT (by default until the play ends, plus 100 ms)\n"
            "  play IN [the same options]\n"
            "                  play IN the same way on the sound card\n"
+           "  render-scheme DATA_DIR TITLE OUT [--seconds S] [--start HH:MM:SS.mmm]\n"
+           "                [--headphones]\n"
+           "                  play the scheme TITLE of the record store in DATA_DIR\n"
+           "                  from its start on a virtual clock (set to --start,\n"
+           "                  UTC, default midnight) and write what the listener\n"
+           "                  hears to OUT (one loop by default; --headphones uses\n"
+           "                  HRTF); prints t=SECONDS row=INDEX event=fire|repeat|end\n"
+           "                  for each firing, replay and end of a burst\n"
            "  container-pack IN OUT [--password P] [--level N] [--gap G] [--chunk BYTES]\n"
            "                  write IN's bytes into a package container OUT (level 2,\n"
            "                  gap 0 and no password by default; --chunk splits the\n"
@@ -57,6 +67,8 @@ int RunToolCommand(const std::vector<std::string>& args)
         return RunRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "play")
         return RunPlayCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "render-scheme")
+        return RunRenderSchemeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "wave-decode")
         return RunWaveDecodeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "container-pack")

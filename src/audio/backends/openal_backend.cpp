@@ -629,7 +629,10 @@ ALCenum LoopbackChannels(int channels)
 
 class TOpenAlLoopbackBackend final : public ISoundBackend, public ILoopbackRenderer {
 public:
-    TOpenAlLoopbackBackend(int sampleRate, int channels) : m_rate(sampleRate), m_channels(channels) {}
+    TOpenAlLoopbackBackend(int sampleRate, int channels, bool hrtf)
+        : m_rate(sampleRate), m_channels(channels), m_hrtf(hrtf)
+    {
+    }
 
     std::vector<TSoundDeviceEntry> EnumerateDevices() override
     {
@@ -655,9 +658,9 @@ public:
             alcCloseDevice(alDevice);
             return DSERR_BADFORMAT;
         }
-        // Rendered output is measured and compared: no HRTF (which a
-        // config file could otherwise switch on) and no limiter, so that
-        // the mix is a plain, level-true sum of its sources.
+        // Rendered output is measured and compared: no limiter, and no HRTF
+        // unless asked for (a config file could otherwise switch it on), so
+        // that the mix is a plain, level-true sum of its sources.
         const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT,
                                      channels,
                                      ALC_FORMAT_TYPE_SOFT,
@@ -665,7 +668,7 @@ public:
                                      ALC_FREQUENCY,
                                      m_rate,
                                      ALC_HRTF_SOFT,
-                                     ALC_FALSE,
+                                     m_hrtf ? ALC_TRUE : ALC_FALSE,
                                      ALC_OUTPUT_LIMITER_SOFT,
                                      ALC_FALSE,
                                      ALC_MONO_SOURCES,
@@ -677,6 +680,12 @@ public:
         const TDSResult result = TOpenAlCore::Open(alDevice, attributes, core);
         if (result != DS_OK)
             return result;
+        // Asked-for HRTF that the library could not set up (no data set
+        // for the rate) would render plain stereo without telling.
+        ALCint hrtfStatus = ALC_HRTF_DISABLED_SOFT;
+        alcGetIntegerv(alDevice, ALC_HRTF_STATUS_SOFT, 1, &hrtfStatus);
+        if (m_hrtf && hrtfStatus != ALC_HRTF_ENABLED_SOFT)
+            return DSERR_UNSUPPORTED;
         m_device = core;
         device = std::make_unique<TOpenAlDevice>(core);
         return DS_OK;
@@ -697,6 +706,7 @@ public:
 private:
     int m_rate;
     int m_channels;
+    bool m_hrtf;
     std::weak_ptr<TOpenAlCore> m_device; // owned by the device object and its buffers
 };
 
@@ -704,9 +714,9 @@ private:
 
 std::unique_ptr<ISoundBackend> CreateOpenAlBackend() { return std::make_unique<TOpenAlBackend>(); }
 
-TLoopbackBackend CreateOpenAlLoopbackBackend(int sampleRate, int channels)
+TLoopbackBackend CreateOpenAlLoopbackBackend(int sampleRate, int channels, bool hrtf)
 {
-    auto backend = std::make_unique<TOpenAlLoopbackBackend>(sampleRate, channels);
+    auto backend = std::make_unique<TOpenAlLoopbackBackend>(sampleRate, channels, hrtf);
     ILoopbackRenderer* renderer = backend.get();
     return {std::move(backend), renderer};
 }

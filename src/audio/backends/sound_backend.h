@@ -238,8 +238,11 @@ public:
 // OpenAL Soft on the real output devices.
 std::unique_ptr<ISoundBackend> CreateOpenAlBackend();
 // OpenAL Soft on an ALC_SOFT_loopback device; the same object renders.
+// With hrtf, the mix is rendered for headphones through OpenAL Soft's HRTF
+// (stereo only); a device for which it cannot be set up fails to open with
+// DSERR_UNSUPPORTED.
 struct TLoopbackBackend {
     std::unique_ptr<ISoundBackend> Backend;
     ILoopbackRenderer* Renderer = nullptr; // owned by Backend
 };
-TLoopbackBackend CreateOpenAlLoopbackBackend(int sampleRate = 44100, int channels = 2);
+TLoopbackBackend CreateOpenAlLoopbackBackend(int sampleRate = 44100, int channels = 2, bool hrtf = false);
