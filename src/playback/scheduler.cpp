@@ -137,7 +137,7 @@ void TScheduler::Tick()
     m_playTime = std::min(m_playTime + 1, MaxPlayTime);
     if (m_loopLength > 0)
         m_gauge = static_cast<int>(std::clamp<int64_t>(
-            RoundHalfEven(static_cast<long double>(m_loopPosition) / m_loopLength * 100), 0, 100));
+            RoundHalfEven(static_cast<long double>(int64_t(m_loopPosition) * 100) / m_loopLength), 0, 100));
     else
         m_gauge = 0; // a loop of 0 has no fraction done
     Changed();
@@ -240,7 +240,7 @@ void TScheduler::ChangeLoopLength(int tag)
         // the slider's own position stands for it.
         if (before > 0)
             row.SliderPosition = ClampSlider(
-                100 - static_cast<int>(RoundHalfEven(static_cast<long double>(row.PeriodDisplay) / before * 100)));
+                100 - static_cast<int>(RoundHalfEven(static_cast<long double>(int64_t(row.PeriodDisplay) * 100) / before)));
         UpdatePeriodDisplay(row, m_loopLength);
         row.SliderPosition = position; // a position moved by Randomize survives
         if (OnRowChanged)

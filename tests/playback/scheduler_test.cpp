@@ -170,6 +170,19 @@ TEST_F(SchedulerTest, LoopCountGaugeAndPlayTime)
     EXPECT_EQ(scheduler.PlayTime(), 99999);
 }
 
+TEST_F(SchedulerTest, TheGaugeRoundsExactHalvesToEven)
+{
+    scheduler.SchemeSelected(120);
+    scheduler.Play();
+    std::vector<int> gauges;
+    for (int s = 0; s < 9; ++s) {
+        Seconds(1);
+        gauges.push_back(scheduler.GaugePercent());
+    }
+    // 2.5 and 7.5 per cent fall on halves.
+    EXPECT_EQ(gauges, (std::vector<int>{1, 2, 2, 3, 4, 5, 6, 7, 8}));
+}
+
 TEST_F(SchedulerTest, ASampleLongerThanItsPeriodFiresOnTheFirstTickAfterItEnds)
 {
     AddRow(50);
