@@ -9,6 +9,7 @@ int RunRenderCommand(const std::vector<std::string>& args);
 int RunPlayCommand(const std::vector<std::string>& args);
 // Defined in render_scheme.cpp.
 int RunRenderSchemeCommand(const std::vector<std::string>& args);
+int RunPlayMp3Command(const std::vector<std::string>& args);
 // Defined in container.cpp.
 int RunContainerPackCommand(const std::vector<std::string>& args);
 int RunContainerUnpackCommand(const std::vector<std::string>& args);
@@ -36,6 +37,11 @@ std::string ToolUsage()
            "                  to OUT (by default until the play ends, plus 100 ms)\n"
            "  play IN [the same options]\n"
            "                  play IN the same way on the sound card\n"
+           "  play-mp3 FILE [--seconds S] [--seek FRAME] [--volume V] [--out OUT]\n"
+           "                  play an MP3 song through the music page's chain (MPEG\n"
+           "                  source, gain stage 0..32768 with 16384 unity, wave\n"
+           "                  output) on the sound card; with --out, on a loopback\n"
+           "                  device, writing the PCM the output received to OUT\n"
            "  render-scheme DATA_DIR TITLE OUT [--seconds S] [--start HH:MM:SS.mmm]\n"
            "                [--headphones]\n"
            "                  play the scheme TITLE of the record store in DATA_DIR\n"
@@ -67,6 +73,8 @@ int RunToolCommand(const std::vector<std::string>& args)
         return RunRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "play")
         return RunPlayCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "play-mp3")
+        return RunPlayMp3Command(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "render-scheme")
         return RunRenderSchemeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "wave-decode")
