@@ -558,6 +558,18 @@ void TMMCustomWaveOutComponent::Open()
         }
         StartNotifications();
         TMMDSPComponent::Open();
+    } catch (...) {
+        FailStep();
+    }
+    Fire(m_onOpen);
+}
+
+void TMMCustomWaveOutComponent::FailStep()
+{
+    // Our own errors were told when raised; others are told here. Either
+    // way the output does not stay open after a fault.
+    try {
+        throw;
     } catch (const EMMWaveOutError&) {
         CloseAfterFault();
         throw;
@@ -566,7 +578,6 @@ void TMMCustomWaveOutComponent::Open()
         CloseAfterFault();
         throw;
     }
-    Fire(m_onOpen);
 }
 
 void TMMCustomWaveOutComponent::CloseAfterFault()
@@ -621,13 +632,8 @@ void TMMCustomWaveOutComponent::Start()
         }
         if (!Paused())
             PlayDevice();
-    } catch (const EMMWaveOutError&) {
-        CloseAfterFault();
-        throw;
-    } catch (const std::exception& e) {
-        FireError(e.what());
-        CloseAfterFault();
-        throw;
+    } catch (...) {
+        FailStep();
     }
     Fire(m_onStart);
 }
@@ -652,13 +658,8 @@ void TMMCustomWaveOutComponent::Stop()
     }
     try {
         DoStop();
-    } catch (const EMMWaveOutError&) {
-        CloseAfterFault();
-        throw;
-    } catch (const std::exception& e) {
-        FireError(e.what());
-        CloseAfterFault();
-        throw;
+    } catch (...) {
+        FailStep();
     }
 }
 
@@ -692,13 +693,8 @@ void TMMCustomWaveOutComponent::Pause()
             PauseDevice();
         ApplyToChain(TMMChainStep::Pause);
         TMMDSPComponent::Pause();
-    } catch (const EMMWaveOutError&) {
-        CloseAfterFault();
-        throw;
-    } catch (const std::exception& e) {
-        FireError(e.what());
-        CloseAfterFault();
-        throw;
+    } catch (...) {
+        FailStep();
     }
     Fire(m_onPause);
 }
@@ -715,13 +711,8 @@ void TMMCustomWaveOutComponent::Restart()
         ApplyToChain(TMMChainStep::Restart);
         PlayDevice();
         TMMDSPComponent::Restart();
-    } catch (const EMMWaveOutError&) {
-        CloseAfterFault();
-        throw;
-    } catch (const std::exception& e) {
-        FireError(e.what());
-        CloseAfterFault();
-        throw;
+    } catch (...) {
+        FailStep();
     }
     Fire(m_onRestart);
 }
@@ -754,13 +745,8 @@ void TMMCustomWaveOutComponent::ResetBuffers()
             PlayDevice();
         if (queued == 0)
             Stop();
-    } catch (const EMMWaveOutError&) {
-        CloseAfterFault();
-        throw;
-    } catch (const std::exception& e) {
-        FireError(e.what());
-        CloseAfterFault();
-        throw;
+    } catch (...) {
+        FailStep();
     }
 }
 
@@ -792,13 +778,8 @@ void TMMCustomWaveOutComponent::BufferDone(unsigned name)
             }
             Stop();
         });
-    } catch (const EMMWaveOutError&) {
-        CloseAfterFault();
-        throw;
-    } catch (const std::exception& e) {
-        FireError(e.what());
-        CloseAfterFault();
-        throw;
+    } catch (...) {
+        FailStep();
     }
 }
 

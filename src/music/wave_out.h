@@ -175,6 +175,8 @@ private:
     void BufferDone(unsigned name);
     bool DoBufferDone(unsigned name);
     void CloseAfterFault();
+    // In a catch block: handles the fault of a device step and raises it again.
+    [[noreturn]] void FailStep();
     void DoStop();
     void DoClose();
 

@@ -1,6 +1,9 @@
 #include "tool/commands.h"
 
+#include "base/error.h"
+
 #include <cstdio>
+#include <cstdlib>
 
 // Defined in wave_info.cpp and wave_decode.cpp.
 int RunWaveInfoCommand(const std::vector<std::string>& args);
@@ -87,4 +90,13 @@ int RunToolCommand(const std::vector<std::string>& args)
         return RunContainerInfoCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     std::fprintf(stderr, "ambitone-tool: unknown command \"%s\"\n%s", args[0].c_str(), ToolUsage().c_str());
     return 1;
+}
+
+double ParseSecondsOption(const std::string& text)
+{
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(seconds > 0 && seconds <= 3600))
+        throw EAmbitoneError("ambitone-tool: --seconds must lie in (0, 3600], not \"" + text + "\"");
+    return seconds;
 }

@@ -7,3 +7,6 @@
 
 int RunToolCommand(const std::vector<std::string>& args);
 std::string ToolUsage();
+
+// The value of a --seconds option: a number in (0, 3600].
+double ParseSecondsOption(const std::string& text);

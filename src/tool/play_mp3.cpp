@@ -3,6 +3,7 @@
 // with --out, on a loopback device whose received PCM is written out.
 #include "base/clock.h"
 #include "base/error.h"
+#include "tool/commands.h"
 #include "music/mpeg_file.h"
 #include "music/volume.h"
 #include "music/wave_out.h"
@@ -51,12 +52,7 @@ TPlayOptions ParsePlayOptions(const std::vector<std::string>& args)
             return args[++i];
         };
         if (a == "--seconds") {
-            const std::string& text = value();
-            char* end = nullptr;
-            const double seconds = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != '\0' || !(seconds > 0 && seconds <= 3600))
-                throw EAmbitoneError("ambitone-tool: --seconds must lie in (0, 3600], not \"" + text + "\"");
-            options.Seconds = seconds;
+            options.Seconds = ParseSecondsOption(value());
         } else if (a == "--seek") {
             options.Seek = static_cast<int32_t>(ParseInteger(a, value(), 0, 100000000));
         } else if (a == "--volume") {

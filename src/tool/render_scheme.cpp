@@ -2,6 +2,7 @@
 // from its start by the scheduler and rendered offline (scheme_render.h),
 // with one line per scheduler event and the usual Name=value summary.
 #include "base/error.h"
+#include "tool/commands.h"
 #include "tool/scheme_render.h"
 
 #include <cstdio>
@@ -39,12 +40,7 @@ TSchemeRenderOptions ParseSchemeOptions(const std::vector<std::string>& args)
             return args[++i];
         };
         if (a == "--seconds") {
-            const std::string& text = value();
-            char* end = nullptr;
-            const double seconds = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != '\0' || !(seconds > 0 && seconds <= 3600))
-                throw EAmbitoneError("ambitone-tool: --seconds must lie in (0, 3600], not \"" + text + "\"");
-            options.Seconds = seconds;
+            options.Seconds = ParseSecondsOption(value());
         } else if (a == "--start") {
             options.StartMs = ParseTimeOfDay(value());
         } else if (a == "--headphones") {
