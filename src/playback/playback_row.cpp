@@ -42,11 +42,16 @@ void UpdatePeriodDisplay(TPlaybackRow& row, int loopLength)
 
 uint16_t FreshRepeatTarget(int32_t repeatMethod, uint16_t repeatCount)
 {
+    return FreshRepeatTarget(repeatMethod, repeatCount, ProcessRandom());
+}
+
+uint16_t FreshRepeatTarget(int32_t repeatMethod, uint16_t repeatCount, TRandomSource& random)
+{
     switch (repeatMethod) {
     case 3:
         return static_cast<uint16_t>(repeatCount - 1); // 65535 for a count of 0
     case 4:
-        return static_cast<uint16_t>(ProcessRandom().Random(repeatCount));
+        return static_cast<uint16_t>(random.Random(repeatCount));
     default:
         return 0;
     }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class TRandomSource;
+
 enum class TEndIcon { Keep, Seldom, Often }; // bitmap 1 at position 0, bitmap 0 at 100
 
 struct TPlaybackRow {
@@ -41,5 +43,7 @@ int SliderFromStoredFreq(int freq);
 void UpdatePeriodDisplay(TPlaybackRow& row, int loopLength);
 // The repeat target of a freshly built row: normal and increment 0,
 // decrement RepeatCount - 1 (wrapping to 65535 at 0), randomize a draw
-// below RepeatCount; no repeat leaves it 0.
+// below RepeatCount from the given generator (the process generator by
+// default); no repeat leaves it 0.
 uint16_t FreshRepeatTarget(int32_t repeatMethod, uint16_t repeatCount);
+uint16_t FreshRepeatTarget(int32_t repeatMethod, uint16_t repeatCount, TRandomSource& random);

@@ -1,13 +1,11 @@
 #include "tool/scheme_render.h"
 
 #include "audio/backends/sound_backend.h"
-#include "audio/ds_channel.h"
 #include "audio/ds_mixer.h"
 #include "audio/main_mixer.h"
 #include "base/clock.h"
-#include "playback/mix_channel_adapter.h"
-#include "playback/playback_row.h"
 #include "playback/random_source.h"
+#include "playback/scheme_session.h"
 #include "store/database.h"
 #include "store/table.h"
 #include "tool/wav_writer.h"
@@ -15,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -49,101 +46,6 @@ TSchemeRecord FindScheme(TDatabase& database, const std::string& title)
     return {schemes.FieldByName("RecordNo").AsInteger(), schemes.FieldByName("LoopPeriod").AsInteger()};
 }
 
-// One row as the window builds it: its channel on the mixer, the record,
-// and the adapter the scheduler plays it through.
-struct TRenderRow {
-    std::unique_ptr<TMMDSMixChannel> Channel;
-    std::unique_ptr<TMixChannelAdapter> Adapter;
-    TPlaybackRow Record;
-};
-
-// Fills the record from the current SchemeData row (the random draw of a
-// randomized repeat target comes from the process generator, in row order).
-void FillRecord(TTable& data, int loopLength, TPlaybackRow& row)
-{
-    row.SliderPosition = SliderFromStoredFreq(data.FieldByName("Freq").AsInteger());
-    row.Randomize = data.FieldByName("Randomize").AsBoolean();
-    row.Elapsed = 0;
-    // The columns are 64-bit; the record holds single precision.
-    row.CoordX = static_cast<float>(data.FieldByName("CoordX").AsFloat());
-    row.CoordY = static_cast<float>(data.FieldByName("CoordY").AsFloat());
-    row.CoordZ = static_cast<float>(data.FieldByName("CoordZ").AsFloat());
-    row.Pattern = data.FieldByName("Pattern").AsInteger();
-    row.PatternSpeed = data.FieldByName("PatternSpeed").AsInteger();
-    row.ReversePattern = data.FieldByName("ReversePattern").AsBoolean();
-    row.RepeatMethod = data.FieldByName("RepeatPatten").AsInteger();
-    row.RepeatCount = static_cast<uint16_t>(data.FieldByName("Repeat").AsInteger());
-    row.RepeatsDone = 0;
-    row.RepeatTarget = FreshRepeatTarget(row.RepeatMethod, row.RepeatCount);
-    UpdatePeriodDisplay(row, loopLength);
-}
-
-// Everything one render holds, torn down in an order that lets every end
-// report reach a live scheduler: channels, then scheduler and mixer.
-class TSchemeSession {
-public:
-    TSchemeSession(const TSchemeRenderOptions& options, TVirtualClock& clock)
-        : m_loopback(CreateOpenAlLoopbackBackend(kRate, kChannels, options.Headphones)),
-          m_mixer(std::make_unique<TMMDSWaveMixer>(*m_loopback.Backend, clock)),
-          m_scheduler(std::make_unique<TScheduler>(clock))
-    {
-        ApplyMainMixerSettings(*m_mixer);
-    }
-
-    ~TSchemeSession()
-    {
-        try {
-            m_scheduler->Stop();
-        } catch (...) {
-            // Teardown goes on: the channels still have to close the device.
-        }
-        m_scheduler->SetRows({});
-        m_rows.clear();
-        m_scheduler.reset();
-        m_mixer.reset();
-    }
-    TSchemeSession(const TSchemeSession&) = delete;
-    TSchemeSession& operator=(const TSchemeSession&) = delete;
-
-    TScheduler& Scheduler() { return *m_scheduler; }
-    ILoopbackRenderer& Renderer() { return *m_loopback.Renderer; }
-    size_t RowCount() const { return m_rows.size(); }
-
-    void AddRow(TTable& data, TTable& sounds, int loopLength)
-    {
-        auto row = std::make_unique<TRenderRow>();
-        row->Channel = std::make_unique<TMMDSMixChannel>(m_mixer.get());
-        // The rows' channels face +Z like every channel made at run time;
-        // only the preview faces the other way.
-        ApplyChannelSettings(*row->Channel, 1);
-        std::unique_ptr<std::istream> image = sounds.CreateBlobReadStream("Sound");
-        row->Channel->Wave().LoadFromStream(*image);
-        row->Channel->SetTag(static_cast<int>(m_rows.size()));
-        TScheduler* scheduler = m_scheduler.get();
-        row->Channel->SetOnPlayEnd([scheduler](TMMDSMixChannel& sender, TMMDSPlayEnd reason) {
-            scheduler->ChannelEndPlay(sender.Tag(), reason == TMMDSPlayEnd::peFinished);
-        });
-        row->Adapter = std::make_unique<TMixChannelAdapter>(*row->Channel);
-        FillRecord(data, loopLength, row->Record);
-        row->Record.Channel = row->Adapter.get();
-        m_rows.push_back(std::move(row));
-    }
-
-    void UseRows()
-    {
-        std::vector<TPlaybackRow*> records;
-        for (auto& row : m_rows)
-            records.push_back(&row->Record);
-        m_scheduler->SetRows(std::move(records));
-    }
-
-private:
-    TLoopbackBackend m_loopback;
-    std::unique_ptr<TMMDSWaveMixer> m_mixer;
-    std::unique_ptr<TScheduler> m_scheduler;
-    std::vector<std::unique_ptr<TRenderRow>> m_rows;
-};
-
 // The engine's timers read the default clock where none is handed to them.
 class TDefaultClockScope {
 public:
@@ -152,30 +54,6 @@ public:
     TDefaultClockScope(const TDefaultClockScope&) = delete;
     TDefaultClockScope& operator=(const TDefaultClockScope&) = delete;
 };
-
-// Builds the scheme's rows in SchemeData order; a scheme sample whose sound
-// is gone is passed over and left in the store.
-int BuildRows(TDatabase& database, const TSchemeRecord& scheme, TSchemeSession& session)
-{
-    TTable data(database, "SchemeData");
-    TTable sounds(database, "SoundCatalog");
-    data.Open();
-    sounds.Open();
-    data.SetFiltered(true);
-    data.SetFilter("SchemeNo = " + std::to_string(scheme.RecordNo));
-    const int loopLength = session.Scheduler().LoopLength();
-    int skipped = 0;
-    for (data.First(); !data.IsEmpty() && !data.Eof(); data.Next()) {
-        const TBookmark sound{data.FieldByName("SoundNo").AsInteger()};
-        if (!sound.IsValid() || !sounds.BookmarkValid(sound)) {
-            ++skipped;
-            continue;
-        }
-        sounds.GotoBookmark(sound);
-        session.AddRow(data, sounds, loopLength);
-    }
-    return skipped;
-}
 
 } // namespace
 
@@ -211,7 +89,12 @@ TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
 
     TVirtualClock clock(options.StartMs);
     TDefaultClockScope defaultClock(clock);
-    TSchemeSession session(options, clock);
+    // Declared in the order they must be made; they go in reverse, the
+    // session's channels before the mixer before the device.
+    TLoopbackBackend loopback = CreateOpenAlLoopbackBackend(kRate, kChannels, options.Headphones);
+    TMMDSWaveMixer mixer(*loopback.Backend, clock);
+    ApplyMainMixerSettings(mixer);
+    TSchemeSession session(mixer, clock);
     TScheduler& scheduler = session.Scheduler();
     scheduler.SchemeSelected(scheme.LoopPeriod);
 
@@ -225,9 +108,13 @@ TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
     const int64_t totalMs = std::llround(seconds * 1000);
 
     ProcessRandom().Reseed(clock);
-    result.Skipped = BuildRows(database, scheme, session);
-    result.Rows = static_cast<int>(session.RowCount());
-    session.UseRows();
+    TTable data(database, "SchemeData");
+    TTable sounds(database, "SoundCatalog");
+    data.Open();
+    sounds.Open();
+    const TSchemeRowsLoaded loaded = session.LoadScheme(data, sounds, scheme.RecordNo);
+    result.Rows = loaded.Built;
+    result.Skipped = loaded.Skipped;
 
     const int64_t playMs = clock.Now();
     scheduler.OnEvent = [&](int row, TPlaybackEvent event) {
@@ -247,7 +134,7 @@ TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
     };
     scheduler.Play();
 
-    ILoopbackRenderer& renderer = session.Renderer();
+    ILoopbackRenderer& renderer = *loopback.Renderer;
     result.SampleRate = renderer.SampleRate();
     result.Channels = renderer.Channels();
     auto framesAt = [&](int64_t ms) { return ms * result.SampleRate / 1000; };

@@ -1,10 +1,9 @@
 #pragma once
-// Offline rendering of a stored scheme: its rows built from the record
-// store as the main window builds them, one channel each on the main
-// window's mixer, played by the scheme scheduler with the motion tick, all on
-// one virtual clock, and mixed on the OpenAL Soft loopback device at
-// 44100 Hz, 16-bit stereo. Shared by `ambitone-tool render-scheme` and its
-// benchmark.
+// Offline rendering of a stored scheme: the scheme session the main window
+// plays through (playback/scheme_session.h), on a mixer set up as the
+// window's, played by its scheduler with the motion tick, all on one virtual
+// clock, and mixed on the OpenAL Soft loopback device at 44100 Hz, 16-bit
+// stereo. Shared by `ambitone-tool render-scheme` and its benchmark.
 //
 // Contract: one thread. Reads the store only. Errors of the store, the wave
 // loader and the mixer pass through with their own messages; a missing

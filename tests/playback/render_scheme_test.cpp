@@ -10,6 +10,8 @@
 #include "store/database.h"
 #include "store/table.h"
 
+#include "scheme_store.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,20 +27,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class TScratchDir {
-public:
-    TScratchDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "render-scheme-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~TScratchDir() { fs::remove_all(m_path); }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 std::string ReadFile(const fs::path& path)
 {
@@ -60,87 +48,6 @@ TRun Tool(const TScratchDir& dir, const std::string& arguments)
                                 out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
-}
-
-void Le(std::vector<uint8_t>& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// A mono 16-bit PCM WAV image of a sine tone, as a catalogue sound is stored.
-std::vector<uint8_t> ToneImage(double hz, double seconds, uint32_t rate = 22050)
-{
-    const uint32_t frames = static_cast<uint32_t>(seconds * rate);
-    std::vector<uint8_t> image = {'R', 'I', 'F', 'F'};
-    Le(image, 36 + frames * 2, 4);
-    for (char c : std::string("WAVEfmt "))
-        image.push_back(static_cast<uint8_t>(c));
-    Le(image, 16, 4);
-    Le(image, 1, 2);
-    Le(image, 1, 2);
-    Le(image, rate, 4);
-    Le(image, rate * 2, 4);
-    Le(image, 2, 2);
-    Le(image, 16, 2);
-    for (char c : std::string("data"))
-        image.push_back(static_cast<uint8_t>(c));
-    Le(image, frames * 2, 4);
-    for (uint32_t i = 0; i < frames; ++i)
-        Le(image, static_cast<uint16_t>(static_cast<int16_t>(12000 * std::sin(2 * M_PI * hz * i / rate))), 2);
-    return image;
-}
-
-struct TRowSpec {
-    int SoundNo; // 0: the row's own tone; anything else is stored as it is
-    int Freq;
-    bool Randomize = false;
-    int RepeatMethod = 0, Repeat = 0;
-    int Pattern = 0, PatternSpeed = 1;
-    double X = 0, Y = 0, Z = 2;
-};
-
-int AddScheme(TDatabase& db, const std::string& name, int loopPeriod)
-{
-    TTable schemes(db, "Schemes");
-    schemes.Open();
-    schemes.Append();
-    schemes.FieldByName("Name").SetAsString(name);
-    schemes.FieldByName("LoopPeriod").SetAsInteger(loopPeriod);
-    schemes.Post();
-    return schemes.FieldByName("RecordNo").AsInteger();
-}
-
-void AddRows(TDatabase& db, int schemeNo, const std::vector<TRowSpec>& rows)
-{
-    TTable sounds(db, "SoundCatalog"), data(db, "SchemeData");
-    sounds.Open();
-    data.Open();
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const TRowSpec& row = rows[i];
-        int soundNo = row.SoundNo;
-        if (soundNo == 0) {
-            sounds.Append();
-            sounds.FieldByName("Name").SetAsString("tone " + std::to_string(i));
-            sounds.FieldByName("Category").SetAsInteger(-1);
-            sounds.WriteBlob("Sound", ToneImage(300 + 100.0 * i, 0.5));
-            sounds.Post();
-            soundNo = sounds.FieldByName("RecordNo").AsInteger();
-        }
-        data.Append();
-        data.FieldByName("SchemeNo").SetAsInteger(schemeNo);
-        data.FieldByName("SoundNo").SetAsInteger(soundNo);
-        data.FieldByName("Freq").SetAsInteger(row.Freq);
-        data.FieldByName("Randomize").SetAsBoolean(row.Randomize);
-        data.FieldByName("RepeatPatten").SetAsInteger(row.RepeatMethod);
-        data.FieldByName("Repeat").SetAsInteger(row.Repeat);
-        data.FieldByName("Pattern").SetAsInteger(row.Pattern);
-        data.FieldByName("PatternSpeed").SetAsInteger(row.PatternSpeed);
-        data.FieldByName("CoordX").SetAsFloat(row.X);
-        data.FieldByName("CoordY").SetAsFloat(row.Y);
-        data.FieldByName("CoordZ").SetAsFloat(row.Z);
-        data.Post();
-    }
 }
 
 // Built rows, in order: 0 every 30 s; 1 looping; 2 never; 3 every 15 s in
@@ -226,7 +133,7 @@ protected:
     {
         return Tool(m_dir, Quote(m_data) + " Forest " + Quote(m_dir.Path() / wav) + " " + options);
     }
-    TScratchDir m_dir;
+    TScratchDir m_dir{"render-scheme"};
     fs::path m_data;
 };
 
