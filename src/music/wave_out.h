@@ -1,8 +1,9 @@
 #pragma once
-// The sink of a playback chain: one wave output device (an OpenAL Soft
-// streaming source) with a ring of NumBuffers buffers queued on it. Every
-// buffer is pulled up the chain, and refilled and queued again as soon as the
-// device has played it; after the chain's last data the output stops itself.
+// The sink of a playback chain: one queued wave stream (IWaveStream; OpenAL
+// Soft streaming in the program) with a ring of NumBuffers buffers queued on
+// it. Every buffer is pulled up the chain, and refilled and queued again as
+// soon as the device has played it; after the chain's last data the output
+// stops itself.
 //
 // Contract: every public call, every event and every chain call runs on the
 // user-interface thread. One notification thread per open device watches for
@@ -11,8 +12,11 @@
 // IClock, where the refill runs. Every raise of this class fires OnError
 // first and throws EMMWaveOutError; a failure during open, start, pause,
 // restart, stop, reset buffers or a refill leaves the output closed. A refill
-// that fails propagates to whoever runs the clock's posted work.
+// that fails propagates to whoever runs the clock's posted work. An open asked
+// for while a buffer handler still holds the device (a close is pending)
+// happens once that close is done.
 
+#include "audio/backends/wave_stream_backend.h"
 #include "base/clock.h"
 #include "music/dsp_component.h"
 
@@ -58,6 +62,8 @@ public:
 
     explicit TMMCustomWaveOutComponent(IClock& clock = DefaultClock(),
                                        TWaveOutDevice device = TWaveOutDevice::System);
+    // On a back end of the caller's choosing (a test's scripted device).
+    TMMCustomWaveOutComponent(IClock& clock, std::unique_ptr<IWaveStreamBackend> backend);
     ~TMMCustomWaveOutComponent() override;
 
     // ---- properties
@@ -140,16 +146,17 @@ public:
     void SetOnBufferQueued(TQueuedHook hook) { m_onBufferQueued = std::move(hook); }
 
 private:
-    struct TDevice;
+    // One buffer of the ring; its index is the stream's name for it.
     struct TSlot {
         std::vector<uint8_t> Block;
         uint32_t Length = 0;
-        unsigned Name = 0; // the AL buffer
     };
 
     [[noreturn]] void Fail(const std::string& message);
     [[noreturn]] void Fail(const char* prefix, const std::string& text);
     void FireError(const std::string& message);
+    // The message text for a fault of the stream.
+    static std::string DeviceText(const EWaveStreamError& e);
     void Fire(const TNotifyEvent& event);
     void UpdateProductName();
     bool CanPlay(const WAVEFORMATEX& format) const;
@@ -166,14 +173,17 @@ private:
 
     std::vector<uint8_t> TakeBlock(uint32_t size);
     void ReturnBlocks();
+    // Pulls and queues buffers until the ring is full or the chain is out;
+    // returns how many went out.
+    size_t FillRing();
     void PrepareSlot(size_t index);
     uint32_t Fill(TSlot& slot);
-    void Write(TSlot& slot);
+    void Write(size_t index);
     void PauseDevice();
     void PlayDevice();
 
-    void BufferDone(unsigned name);
-    bool DoBufferDone(unsigned name);
+    void BufferDone(int index);
+    bool DoBufferDone(int index);
     void CloseAfterFault();
     // In a catch block: handles the fault of a device step and raises it again.
     [[noreturn]] void FailStep();
@@ -181,7 +191,7 @@ private:
     void DoClose();
 
     IClock& m_clock;
-    TWaveOutDevice m_deviceKind;
+    std::unique_ptr<IWaveStreamBackend> m_backend;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 
     int m_numBuffers = DefaultNumBuffers;
@@ -196,7 +206,10 @@ private:
     bool m_mapped = false;
     TMMThreadPriority m_priority = TMMThreadPriority::tpHigher;
 
-    std::unique_ptr<TDevice> m_device;
+    // Set and cleared only while no notification thread runs; the thread
+    // reads it under m_lock.
+    std::unique_ptr<IWaveStream> m_stream;
+    uint32_t m_blockAlign = 1;
     std::vector<TSlot> m_slots;
     std::vector<std::vector<uint8_t>> m_pool;
     size_t m_allocatedBlocks = 0;
@@ -208,6 +221,7 @@ private:
     bool m_closing = false;
     bool m_stopPending = false;
     bool m_closePending = false;
+    bool m_openPending = false;
     bool m_endSignalled = false;
     bool m_destroying = false;
     int m_handlersInProgress = 0;

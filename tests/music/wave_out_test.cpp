@@ -1,9 +1,15 @@
 #include "music/wave_out.h"
 
+#include "audio/backends/sound_backend.h"
+
+#include <AL/alc.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
 #include <thread>
 #include <string>
 #include <vector>
@@ -302,6 +308,30 @@ TEST(WaveOutStreaming, ResetBuffersRefillsFromTheSourcesPosition)
     EXPECT_EQ(rig.Stops, 1);
 }
 
+// A ring filled again (a start after a stop, the refill after a seek) goes
+// to a device that was stopped; none of it counts as played before the
+// device has played it, or the song would skip that stretch.
+TEST(WaveOutStreaming, ARefilledRingIsPlayedBeforeItIsReported)
+{
+    for (const bool seek : {false, true}) {
+        TRig rig(100000, 2048, 4);
+        rig.Out.Start();
+        rig.Step();
+        rig.Step();
+        if (seek) {
+            rig.Out.ResetBuffers();
+        } else {
+            rig.Out.Stop();
+            rig.Out.Start();
+        }
+        rig.Clock.RunPosted();
+        EXPECT_EQ(rig.Out.PlayedBytes(), 0u) << (seek ? "seek" : "restart");
+        rig.Step(512); // one buffer of 16-bit stereo
+        EXPECT_EQ(rig.Out.PlayedBytes(), 2048u) << (seek ? "seek" : "restart");
+        EXPECT_EQ(rig.Out.QueuedBuffers(), 4) << (seek ? "seek" : "restart");
+    }
+}
+
 TEST(WaveOutLifecycle, NewStreamFormatClosesTheDevice)
 {
     TRig rig(100000);
@@ -350,6 +380,66 @@ TEST(WaveOutLifecycle, StartWithNothingToPlayRaisesUnableToStart)
     EXPECT_FALSE(rig.Out.Opened());
 }
 
+// An open asked for while the device cannot close yet (a buffer handler is
+// running, or the close is part-way through its stop) waits for that close
+// and then opens on the format current by then; it never opens a second
+// device under the first one's notification thread.
+TEST(WaveOutLifecycle, OpenDuringAPendingCloseFollowsTheClose)
+{
+    enum class TFrom { Refill, RefillWithNewFormat, StopOfAClose };
+    struct TCase {
+        const char* Name;
+        TFrom From;
+        uint16_t ExpectedChannels;
+    };
+    const TCase cases[] = {{"refill", TFrom::Refill, 2},
+                           {"refill, new format", TFrom::RefillWithNewFormat, 1},
+                           {"stop of a close", TFrom::StopOfAClose, 2}};
+    for (const TCase& c : cases) {
+        TRig rig(100000, 2048, 4);
+        const TWaveFormat mono = TWaveFormat::Pcm(1, 44100, 16);
+        bool armed = false;
+        rig.Out.SetOnBufferFilled([&](TMMCustomWaveOutComponent& out, TMMBuffer&) {
+            if (!armed || c.From == TFrom::StopOfAClose)
+                return;
+            armed = false;
+            if (c.From == TFrom::RefillWithNewFormat)
+                rig.Source.SetWaveFormat(&mono.Header());
+            else
+                out.Close();
+            out.Open();
+        });
+        rig.Out.SetOnStop([&](TMMCustomWaveOutComponent& out) {
+            ++rig.Stops;
+            if (armed && c.From == TFrom::StopOfAClose) {
+                armed = false;
+                out.Open();
+            }
+        });
+        rig.Out.Start();
+        armed = true;
+        if (c.From == TFrom::StopOfAClose)
+            rig.Out.Close();
+        for (int round = 0; round < 20 && rig.Opens < 2; ++round)
+            rig.Step();
+        EXPECT_FALSE(armed) << c.Name;
+        EXPECT_TRUE(rig.Out.Opened()) << c.Name;
+        EXPECT_FALSE(rig.Out.Playing()) << c.Name;
+        EXPECT_EQ(rig.Stops, 1) << c.Name;
+        EXPECT_EQ(rig.Closes, 1) << c.Name;
+        EXPECT_EQ(rig.Opens, 2) << c.Name;
+        ASSERT_NE(rig.Out.WaveFormat(), nullptr);
+        EXPECT_EQ(rig.Out.WaveFormat()->nChannels, c.ExpectedChannels) << c.Name;
+        // The reopened device plays the rest of the song.
+        const uint64_t resumed = rig.Source.Position;
+        rig.Queued.clear();
+        rig.Out.Start();
+        rig.PlayToEnd();
+        EXPECT_EQ(rig.Queued, Pattern(resumed, 100000)) << c.Name;
+        EXPECT_TRUE(rig.Errors.empty()) << c.Name;
+    }
+}
+
 // The system device (the null back end, which plays in real time): here
 // the notification thread, not a render call, reports the played buffers.
 TEST(WaveOutLifecycle, SystemDeviceEndsTheSongThroughItsNotificationThread)
@@ -373,6 +463,171 @@ TEST(WaveOutLifecycle, SystemDeviceEndsTheSongThroughItsNotificationThread)
     EXPECT_EQ(queued, Pattern(0, 8000));
     int16_t mix[2];
     EXPECT_FALSE(out.RenderLoopback(mix, 1));
+}
+
+// A device that plays one buffer each time it is asked, and that a test can
+// hold in the middle of the notification thread's sweep (the output's lock
+// held). What it sees is shared with the test, because the output owns it.
+struct TScript {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::deque<int> Queue;
+    int Loads = 0;
+    bool Open = false;
+    bool HoldNextSweep = false;
+    bool Holding = false;
+
+    void Release()
+    {
+        {
+            std::lock_guard<std::mutex> lock(Lock);
+            Holding = false;
+        }
+        Changed.notify_all();
+    }
+};
+
+class TScriptedStream : public IWaveStream {
+public:
+    explicit TScriptedStream(std::shared_ptr<TScript> script) : m_script(std::move(script)) { SetOpen(true); }
+    ~TScriptedStream() override { SetOpen(false); }
+
+    void Load(int, const uint8_t*, uint32_t) override
+    {
+        std::lock_guard<std::mutex> lock(m_script->Lock);
+        ++m_script->Loads;
+    }
+    void Enqueue(int buffer) override
+    {
+        std::lock_guard<std::mutex> lock(m_script->Lock);
+        m_script->Queue.push_back(buffer);
+    }
+    void TakePlayed(std::vector<int>& played) override
+    {
+        played.clear();
+        std::unique_lock<std::mutex> lock(m_script->Lock);
+        if (m_script->HoldNextSweep) {
+            m_script->HoldNextSweep = false;
+            m_script->Holding = true;
+            m_script->Changed.notify_all();
+            m_script->Changed.wait_for(lock, std::chrono::seconds(10), [this] { return !m_script->Holding; });
+        }
+        if (!m_script->Queue.empty()) {
+            played.push_back(m_script->Queue.front());
+            m_script->Queue.pop_front();
+        }
+    }
+    bool Stopped() override { return false; }
+    void Play() override {}
+    void Pause() override {}
+    void Drop() override
+    {
+        std::lock_guard<std::mutex> lock(m_script->Lock);
+        m_script->Queue.clear();
+    }
+    bool Render(int16_t*, int) override { return false; }
+
+private:
+    void SetOpen(bool open)
+    {
+        std::lock_guard<std::mutex> lock(m_script->Lock);
+        m_script->Open = open;
+    }
+    std::shared_ptr<TScript> m_script;
+};
+
+class TScriptedBackend : public IWaveStreamBackend {
+public:
+    explicit TScriptedBackend(std::shared_ptr<TScript> script) : m_script(std::move(script)) {}
+    std::vector<std::string> DeviceNames() override { return {"Scripted"}; }
+    std::string DefaultDeviceName() override { return "Scripted"; }
+    std::unique_ptr<IWaveStream> Open(const std::string&, const WAVEFORMATEX&, int) override
+    {
+        return std::make_unique<TScriptedStream>(m_script);
+    }
+
+private:
+    std::shared_ptr<TScript> m_script;
+};
+
+// The output goes while its notification thread is held inside a sweep that
+// reports a played buffer, and the user-interface thread runs the work
+// posted for it afterwards. That work must find the output gone and do
+// nothing. The destructor must also take the output's lock before it lets go
+// of the token the sweep copies for each post: without it the two threads
+// touch the token unordered. That race corrupts nothing visible here; a
+// ThreadSanitizer build of this test reports it.
+TEST(WaveOutThreads, DestroyedWhileTheNotificationThreadIsMidSweep)
+{
+    for (int round = 0; round < 3; ++round) {
+        auto script = std::make_shared<TScript>();
+        TVirtualClock clock;
+        TCountingSource source(1000000);
+        auto out = std::make_unique<TMMWaveOut>(clock, std::make_unique<TScriptedBackend>(script));
+        out->SetNumBuffers(4);
+        source.SetOutput(out.get());
+        out->Start();
+        {
+            std::unique_lock<std::mutex> lock(script->Lock);
+            script->HoldNextSweep = true;
+            ASSERT_TRUE(script->Changed.wait_for(lock, std::chrono::seconds(10), [&] { return script->Holding; }));
+        }
+        // Let go of the sweep only once the destructor is under way.
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            script->Release();
+        });
+        out.reset();
+        release.join();
+        const int loads = script->Loads;
+        EXPECT_EQ(loads, 4);
+        EXPECT_FALSE(script->Open);
+        clock.RunPosted();
+        EXPECT_EQ(script->Loads, loads) << "a refill ran for a destroyed output";
+    }
+}
+
+// The 3D mixer keeps its context current process-wide; the wave output only
+// ever makes its own context current on its own threads, so that neither an
+// open that fails half-way nor a song played through leaves the mixer
+// without its context.
+TEST(WaveOutThreads, TheProcessContextOfThe3DDeviceStays)
+{
+    TLoopbackBackend sound = CreateOpenAlLoopbackBackend();
+    std::unique_ptr<ISoundDevice> device;
+    ASSERT_EQ(sound.Backend->CreateDevice({}, device), DS_OK);
+    ALCcontext* const context = alcGetCurrentContext();
+    ASSERT_NE(context, nullptr);
+    struct TCase {
+        const char* Name;
+        bool FailOpenAfterSource;
+        std::string Error;
+    };
+    const TCase cases[] = {{"open fails after its source", true, "WaveOutOpen:\n\rOut of Memory"},
+                           {"song played through", false, ""}};
+    for (const TCase& c : cases) {
+        TVirtualClock clock;
+        TCountingSource source(20000);
+        {
+            TMMWaveOut out(clock, CreateOpenAlLoopbackWaveStreamBackend({c.FailOpenAfterSource}));
+            source.SetOutput(&out);
+            std::string error;
+            try {
+                out.Start();
+                std::vector<int16_t> mix(512 * TMMWaveOut::LoopbackChannels);
+                for (int round = 0; round < 1000 && out.Playing(); ++round) {
+                    out.RenderLoopback(mix.data(), 512);
+                    clock.RunPosted();
+                }
+                EXPECT_EQ(out.PlayedBytes(), 20000u) << c.Name;
+            } catch (const EMMWaveOutError& e) {
+                error = e.what();
+            }
+            EXPECT_EQ(error, c.Error) << c.Name;
+            EXPECT_EQ(alcGetCurrentContext(), context) << c.Name;
+        }
+        EXPECT_EQ(alcGetCurrentContext(), context) << c.Name << ", after the output went";
+    }
 }
 
 } // namespace

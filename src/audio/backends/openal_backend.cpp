@@ -13,6 +13,7 @@
 // MinDistance and MaxDistance are in the same units as the positions, and
 // AL_METERS_PER_UNIT would only feed air absorption, which is off.
 #include "audio/backends/openal_device.h"
+#include "audio/backends/openal_devices.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,7 +24,6 @@
 namespace {
 
 constexpr const char* kModule = "OpenAL Soft";
-constexpr const char* kLoopbackName = "OpenAL Soft loopback";
 constexpr uint32_t kMaxBufferBytes = 0x0FFFFFFF;
 // A scheme can hold a few hundred rows; OpenAL Soft's default of 256
 // sources would run out first.
@@ -48,24 +48,6 @@ std::array<uint8_t, 16> GuidFromName(std::string_view name)
     guid[7] = static_cast<uint8_t>((guid[7] & 0x0F) | 0x80); // version 8: made here
     guid[8] = static_cast<uint8_t>((guid[8] & 0x3F) | 0x80);
     return guid;
-}
-
-// A double-NUL-terminated ALC name list.
-std::vector<std::string> SplitNames(const ALCchar* list)
-{
-    std::vector<std::string> names;
-    while (list && *list) {
-        names.emplace_back(list);
-        list += names.back().size() + 1;
-    }
-    return names;
-}
-
-bool EnumerateAll() { return alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT") == ALC_TRUE; }
-
-std::vector<std::string> OutputDeviceNames()
-{
-    return SplitNames(alcGetString(nullptr, EnumerateAll() ? ALC_ALL_DEVICES_SPECIFIER : ALC_DEVICE_SPECIFIER));
 }
 
 bool ValidApply(uint32_t apply) { return apply == DS3D_IMMEDIATE || apply == DS3D_DEFERRED; }
@@ -582,13 +564,12 @@ class TOpenAlBackend final : public ISoundBackend {
 public:
     std::vector<TSoundDeviceEntry> EnumerateDevices() override
     {
-        const std::vector<std::string> names = OutputDeviceNames();
+        const std::vector<std::string> names = OpenAlOutputDeviceNames();
         if (names.empty())
             return {};
-        const ALCchar* defaultName =
-            alcGetString(nullptr, EnumerateAll() ? ALC_DEFAULT_ALL_DEVICES_SPECIFIER : ALC_DEFAULT_DEVICE_SPECIFIER);
+        const std::string defaultName = OpenAlDefaultDeviceName();
         std::vector<TSoundDeviceEntry> entries;
-        entries.push_back({std::nullopt, defaultName && *defaultName ? defaultName : names.front(), kModule});
+        entries.push_back({std::nullopt, defaultName.empty() ? names.front() : defaultName, kModule});
         for (const std::string& name : names)
             entries.push_back({GuidFromName(name), name, kModule});
         return entries;
@@ -598,7 +579,7 @@ public:
     {
         std::string name;
         if (entry.Guid) {
-            const std::vector<std::string> names = OutputDeviceNames();
+            const std::vector<std::string> names = OpenAlOutputDeviceNames();
             const auto found = std::find_if(names.begin(), names.end(),
                                             [&](const std::string& n) { return GuidFromName(n) == *entry.Guid; });
             if (found == names.end())
@@ -636,7 +617,8 @@ public:
 
     std::vector<TSoundDeviceEntry> EnumerateDevices() override
     {
-        return {{std::nullopt, kLoopbackName, kModule}, {GuidFromName(kLoopbackName), kLoopbackName, kModule}};
+        return {{std::nullopt, kOpenAlLoopbackName, kModule},
+                {GuidFromName(kOpenAlLoopbackName), kOpenAlLoopbackName, kModule}};
     }
 
     // One device at a time: it is the one Render mixes.
