@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
@@ -87,12 +86,12 @@ TWaveConverter::TWaveConverter(const TWaveFormat& source, TConversionChain chain
     : m_source(source), m_chain(std::move(chain)), m_sourceBlock(sourceBlock)
 {
     if (m_chain.empty())
-        throw std::invalid_argument("empty conversion chain");
+        throw EMMCodecError("Empty conversion chain");
     size_t input = sourceBlock;
     for (const TConversionStage& stage : m_chain) {
         std::optional<size_t> output = StageOutputBytes(stage.Input, stage.Output, input);
         if (!output)
-            throw std::length_error("conversion block too large");
+            throw EMMCodecError("Conversion block too large");
         // Left uninitialised: every byte read back has been written first.
         m_buffers.push_back(std::make_unique_for_overwrite<uint8_t[]>(std::max<size_t>(*output, 1)));
         m_capacities.push_back(*output);

@@ -7,11 +7,19 @@
 
 #include "audio/codecs.h"
 #include "audio/wave_format.h"
+#include "base/error.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+// Raised only by TWaveConverter's constructor, which CreateConverter calls
+// inside its catch-all; code that builds a converter itself sees it.
+class EMMCodecError : public EAmbitoneError {
+public:
+    using EAmbitoneError::EAmbitoneError;
+};
 
 struct TConversionStage {
     const TCodec* Codec = nullptr;
@@ -24,8 +32,9 @@ using TConversionChain = std::vector<TConversionStage>;
 // Built by CreateConverter; owns one output buffer per stage.
 class TWaveConverter {
 public:
-    // sourceBlock is already a whole number of source blocks. Throws when
-    // the buffers cannot be sized or allocated.
+    // sourceBlock is already a whole number of source blocks. Raises
+    // EMMCodecError for an empty chain or a block whose output cannot be
+    // sized, std::bad_alloc when the buffers cannot be allocated.
     TWaveConverter(const TWaveFormat& source, TConversionChain chain, size_t sourceBlock);
 
     const TWaveFormat& Source() const { return m_source; }

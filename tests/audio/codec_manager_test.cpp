@@ -207,6 +207,27 @@ TEST(CodecManagerTest, ConverterTakesWholeSourceBlocksUpToItsBlock)
     EXPECT_EQ(converter, nullptr);
 }
 
+// Built directly, a converter refuses what it cannot run with the codec
+// manager's own error; CreateConverter turns the same cases into none.
+TEST(CodecManagerTest, ConverterRefusesAnEmptyChainOrAnUnsizableBlock)
+{
+    const TWaveFormat source = Pcm(1, 8), target = Pcm(2, 16);
+    const size_t huge = std::numeric_limits<size_t>::max();
+    const struct {
+        const char* Name;
+        TConversionChain Chain;
+        size_t Block;
+    } cases[] = {
+        {"empty chain", {}, 4096},
+        {"first stage's output past size_t", FindConversionChain(source, target), huge},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_THROW(TWaveConverter(source, c.Chain, c.Block), EMMCodecError);
+    }
+    EXPECT_EQ(CreateConverter(source, target, huge), nullptr);
+}
+
 TEST(CodecManagerTest, ImaBlockFramesComeFromTheBlockWhenTheRecordOmitsThem)
 {
     TWaveFormat given = Ima(2, 512, 505);
