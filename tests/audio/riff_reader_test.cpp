@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -252,6 +254,35 @@ TEST(RiffReader, KeepsInfoAndDisplayChunks)
     ASSERT_TRUE(stopped.has_value());
     EXPECT_TRUE(stopped->InfoList.empty());
     EXPECT_EQ(stopped->DataBytes, 40u);
+}
+
+// The images every test program builds: the fmt body is the audio folder's
+// own PCM record, and a tone reads back as 16-bit mono of full amplitude.
+TEST(RiffReader, SharedTestImagesAreWhatTheySay)
+{
+    const struct {
+        uint16_t Channels;
+        uint32_t Rate;
+        uint16_t Bits;
+    } formats[] = {{1, 8000, 8}, {2, 22050, 16}, {6, 48000, 24}};
+    for (const auto& f : formats) {
+        const TBytes image = PcmWaveImage(f.Channels, f.Rate, f.Bits, 10);
+        const TWaveFormat expected = TWaveFormat::Pcm(f.Channels, f.Rate, f.Bits);
+        ASSERT_GE(image.size(), 36u);
+        EXPECT_TRUE(std::equal(image.begin() + 20, image.begin() + 36, expected.Bytes())) << f.Channels;
+    }
+
+    const TBytes tone = ToneWave(100, 440, 8000);
+    std::optional<TWaveInfo> info = ReadBoth(tone);
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->Format == TWaveFormat::Pcm(1, 8000, 16));
+    EXPECT_EQ(info->SampleCount, 100u);
+    int peak = 0;
+    for (size_t at = info->DataOffset; at + 1 < tone.size(); at += 2)
+        peak = std::max(peak, std::abs(int(int16_t(tone[at] | tone[at + 1] << 8))));
+    EXPECT_GT(peak, 7900);
+    EXPECT_LE(peak, 8000);
+    EXPECT_EQ(ToneWaveString(100, 440, 8000), std::string(tone.begin(), tone.end()));
 }
 
 TEST(RiffReader, FileThatCannotBeOpened)
