@@ -1,4 +1,4 @@
-// links: ambitone_app ambitone_scheme ambitone_catalog Qt6::Widgets
+// links: ambitone_window_test_support Qt6::Widgets
 //
 // Building the catalogue tree of the main window from 10,000 samples in 500
 // categories (a forest nested up to five deep), against reading the same
@@ -12,11 +12,13 @@
 // closing and re-opening both tables plus the build, which reads the rows
 // from the database again. The re-opening is also timed on its own.
 #include "app/frm_main.h"
-#include "app/prompts.h"
+#include "support/scripted_prompts.h"
 #include "audio/backends/sound_backend.h"
 #include "audio/mixer_control.h"
 #include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
+#include "store/library_tables.h"
 #include "store/table.h"
 
 #include "bench_args.h"
@@ -138,7 +140,7 @@ struct TTreeShape {
 void Walk(const QTreeWidgetItem* node, int depth, TTreeShape& shape)
 {
     ++shape.Nodes;
-    const TCatalogNodeData* data = TfrmMain::NodeData(node);
+    const TCatalogNodeData* data = CatalogNodeData(node);
     if (data && data->IsCategory)
         shape.CategoryDepth = std::max(shape.CategoryDepth, depth);
     for (int i = 0; i < node->childCount(); ++i)
@@ -149,9 +151,9 @@ void Walk(const QTreeWidgetItem* node, int depth, TTreeShape& shape)
 bool CheckTree(const TfrmMain& form, const char* when)
 {
     TTreeShape shape;
-    for (int i = 0; i < form.SoundTree->topLevelItemCount(); ++i)
-        Walk(form.SoundTree->topLevelItem(i), 1, shape);
-    shape.UnfiledChildren = form.UnfiledNode ? form.UnfiledNode->childCount() : -1;
+    for (int i = 0; i < form.CatalogPanel().SoundTree->topLevelItemCount(); ++i)
+        Walk(form.CatalogPanel().SoundTree->topLevelItem(i), 1, shape);
+    shape.UnfiledChildren = form.CatalogPanel().UnfiledNode() ? form.CatalogPanel().UnfiledNode()->childCount() : -1;
     if (shape.Nodes == Expected.Nodes() && shape.CategoryDepth == 5 &&
         shape.UnfiledChildren == Expected.UnfiledSamples)
         return true;
@@ -211,8 +213,7 @@ void PlainQueries(benchmark::State& state, bool mapped)
 void EmptyTree(benchmark::State& state)
 {
     state.PauseTiming();
-    Form->SoundTree->clear();
-    Form->UnfiledNode = nullptr;
+    Form->CatalogPanel().SoundTree->clear();
     QCoreApplication::processEvents();
     state.ResumeTiming();
 }
@@ -221,17 +222,17 @@ void TreeBuild(benchmark::State& state)
 {
     for (auto _ : state) {
         EmptyTree(state);
-        Form->BuildSoundTree();
+        Form->CatalogPanel().BuildSoundTree();
     }
     state.counters["nodes"] = static_cast<double>(Expected.Nodes());
 }
 
 void ReopenTables()
 {
-    Form->tblCategory->Close();
-    Form->tblCategory->Open();
-    Form->tblSounds->Close();
-    Form->tblSounds->Open();
+    Form->Tables().tblCategory->Close();
+    Form->Tables().tblCategory->Open();
+    Form->Tables().tblSounds->Close();
+    Form->Tables().tblSounds->Open();
 }
 
 void OpenAndBuild(benchmark::State& state)
@@ -239,7 +240,7 @@ void OpenAndBuild(benchmark::State& state)
     for (auto _ : state) {
         EmptyTree(state);
         ReopenTables();
-        Form->BuildSoundTree();
+        Form->CatalogPanel().BuildSoundTree();
     }
     state.counters["nodes"] = static_cast<double>(Expected.Nodes());
 }
@@ -250,7 +251,7 @@ void Reopen(benchmark::State& state)
 {
     for (auto _ : state)
         ReopenTables();
-    state.counters["rows"] = static_cast<double>(Form->tblCategory->RecordCount() + Form->tblSounds->RecordCount());
+    state.counters["rows"] = static_cast<double>(Form->Tables().tblCategory->RecordCount() + Form->Tables().tblSounds->RecordCount());
 }
 
 // Keeps each benchmark's fastest repetition, the one least disturbed by
@@ -310,12 +311,12 @@ int Run(TfrmMain& form, int argc, char** argv)
     if (!CheckTree(form, "at start-up"))
         return 1;
     // Each timed step once, untimed, on its own result.
-    form.BuildSoundTree();
+    form.CatalogPanel().BuildSoundTree();
     if (!CheckTree(form, "after a rebuild"))
         return 1;
     Form = &form;
     ReopenTables();
-    form.BuildSoundTree();
+    form.CatalogPanel().BuildSoundTree();
     if (!CheckTree(form, "after re-opening the tables"))
         return 1;
     if (!InitializeInterleaved(argc, argv))

@@ -1,40 +1,38 @@
 #include "app/frm_main.h"
 
 #include "app/about_box.h"
-#include "app/application.h"
-#include "app/data_directory.h"
+#include "app/command_map.h"
 #include "app/help_router.h"
-#include "app/hints.h"
-#include "app/prompts.h"
-#include "app/widgets/led_number.h"
-#include "app/widgets/mixer_slider.h"
-#include "app/window_settings.h"
-#include "audio/backends/alsa_mixer.h"
-#include "audio/backends/sound_backend.h"
-#include "audio/ds_channel.h"
-#include "audio/ds_mixer.h"
-#include "audio/main_mixer.h"
-#include "audio/mixer_control.h"
-#include "catalog/sound_tree.h"
+#include "audio/sound_services.h"
+#include "base/clock.h"
+#include "catalog/catalog_panel.h"
+#include "music_page/music_page.h"
+#include "scheme/scheme_list_panel.h"
+#include "scheme/scheme_panel.h"
+#include "store/library_tables.h"
+#include "ui/accessible.h"
+#include "ui/error_guard.h"
+#include "ui/hints.h"
+#include "ui/panel_style.h"
+#include "ui/prompts.h"
+#include "ui/window_settings.h"
 
 #include <QAbstractEventDispatcher>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QLayout>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTableWidget>
-#include <QTimer>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     : QMainWindow(parent), m_prompts(environment.Prompts), m_settings(environment.Settings),
-      m_dataDirectory(environment.DataDirectory)
+      m_dataDirectory(environment.DataDirectory), m_tables(std::make_unique<TLibraryTables>()),
+      m_sound(std::make_unique<TSoundServices>(environment.Clock ? *environment.Clock : DefaultClock()))
 {
     if (!m_settings) {
         m_ownSettings = std::make_unique<QSettings>(QStringLiteral("Ambitone"), QStringLiteral("Ambitone"));
@@ -43,188 +41,110 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     setObjectName("frmMain");
     setWindowTitle(QStringLiteral("Ambitone"));
 
-    // The table objects and their events exist before the form is created,
-    // as components placed on the form do.
-    tblSchemes = std::make_unique<TTable>(Database, "Schemes");
-    tblData = std::make_unique<TTable>(Database, "SchemeData");
-    tblSounds = std::make_unique<TTable>(Database, "SoundCatalog");
-    tblCategory = std::make_unique<TTable>(Database, "SoundCategory");
-    tblPlayList = std::make_unique<TTable>(Database, "PlayListNames");
-    tblSongs = std::make_unique<TTable>(Database, "MusicPlayList");
-    tblSchemes->OnNewRecord = [this](TTable& t) { tblSchemesNewRecord(t); };
-    tblSchemes->AfterScroll = [this](TTable& t) { tblSchemesAfterScroll(t); };
-    tblData->SetFiltered(true);
-    tblSongs->SetIndexName("PlayList");
-    tblSongs->SetMaster(tblPlayList.get(), "RecordNo", "PlayListNo");
-    tblSongs->AddLookupField("SchemeLookup", "SchemeNo", *tblSchemes, "RecordNo", "Name");
-
-    // The sound device comes with the window's components; without one the
-    // window still opens, and nothing plays.
-    try {
-        CreateSound(environment);
-    } catch (...) {
-        ShowCurrentException(m_prompts);
-    }
+    // Without a sound device the window still opens, and nothing plays.
+    Guarded(m_prompts, [&] { m_sound->CreateSound(environment.SoundBackend); });
 
     BuildWindow();
-    BuildActions();
+    BuildCommands();
     BuildMenus();
-    BuildTimers();
-    ConnectSoundTree();
-    HelpRouter = new THelpRouter(this);
+    WirePanels();
+    m_helpRouter = new THelpRouter(this);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::ApplicationShortcut);
-    connect(help, &QShortcut::activated, this, &TfrmMain::HelpForFocus);
+    connect(help, &QShortcut::activated, this, [this] { Guarded(m_prompts, [this] { HelpForFocus(); }); });
 
     // Enabling rules run when the application falls idle.
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfrmMain::UpdateActions);
 
-    try {
-        FormCreate();
-    } catch (...) {
-        // The window opens with what was done so far.
-        ShowCurrentException(m_prompts);
-    }
+    // A failure opens the window with what was done so far.
+    Guarded(m_prompts, [this] { FormCreate(); });
     // The output volume is looked up once the window has loaded.
-    try {
-        BindOutputVolume(environment);
-    } catch (...) {
-        ShowCurrentException(m_prompts);
-    }
+    Guarded(m_prompts, [&] {
+        m_sound->BindOutputVolume(environment.MixerBackend);
+        m_schemePanel->BindVolumeControl(m_sound->VolumeControl());
+    });
+    NameControls(this);
     m_formCreated = true;
     UpdateActions();
 }
 
-void TfrmMain::CreateSound(const TMainWindowEnvironment& environment)
-{
-    SoundBackend = environment.SoundBackend ? environment.SoundBackend() : CreateOpenAlBackend();
-    WaveMixer = std::make_unique<TMMDSWaveMixer>(*SoundBackend);
-    ApplyMainMixerSettings(*WaveMixer);
-    SampleChannel = std::make_unique<TMMDSMixChannel>(WaveMixer.get());
-    ApplyChannelSettings(*SampleChannel, -1);
-}
-
-void TfrmMain::BindOutputVolume(const TMainWindowEnvironment& environment)
-{
-    MMMixerDevice1 = std::make_unique<TMMMixerDevice>(environment.MixerBackend ? environment.MixerBackend()
-                                                                                : CreateAlsaMixerBackend());
-    MMAudioLine1 = std::make_unique<TMMAudioLine>(MMMixerDevice1.get(), TMMComponentType::ctSrcWaveOut);
-    MMMixerControl1 = std::make_unique<TMMMixerControl>(MMAudioLine1.get(), TMMControlType::ctVolume);
-    MasterVolumeSlider->SetControl(MMMixerControl1.get());
-}
-
 TfrmMain::~TfrmMain()
 {
-    // The tables go before the widgets: nothing a dying widget reports may
-    // reach them.
-    DisconnectSoundTree();
-    if (MasterVolumeSlider)
-        MasterVolumeSlider->SetControl(nullptr);
-    try {
-        FormDestroy();
-    } catch (...) {
-        ShowCurrentException(m_prompts);
-    }
-    // Channels before their mixer, the mixer before its device.
-    SampleChannel.reset();
-    WaveMixer.reset();
-    SoundBackend.reset();
+    // Nothing a dying widget reports may reach the tables, and nothing is
+    // left bound to the volume control.
+    m_catalog->DisconnectSoundTree();
+    m_schemePanel->BindVolumeControl(nullptr);
+    Guarded(m_prompts, [this] { FormDestroy(); });
+    // The panels (and the scheme's channels) go before the sound services
+    // and the tables they use.
+    delete PageControl;
 }
 
-QAction* TfrmMain::ActionByName(const QString& name) const
+void TfrmMain::BuildWindow()
 {
-    for (QAction* action : m_actionList)
-        if (action->objectName() == name)
-            return action;
-    return nullptr;
+    UseWindowFont(this);
+    setStyleSheet(QString::fromLatin1(WindowStyleSheet()));
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName("PageControl");
+    PageControl->setDocumentMode(true);
+    QWidget* ambitonePage = BlackPanel("AmbitonePage");
+    m_musicPage = new TMusicPage(*m_tables);
+    PageControl->addTab(ambitonePage, QStringLiteral("Ambitone"));
+    PageControl->addTab(m_musicPage, QStringLiteral("Musical Environment"));
+    PageControl->setTabVisible(1, false); // nothing shows the music page
+    PageControl->tabBar()->hide();        // with one visible page the tab row is noise
+    setCentralWidget(PageControl);
+
+    m_schemeList = new TSchemeListPanel(*m_tables, *m_prompts);
+    m_schemePanel = new TSchemePanel(*m_tables, *m_sound, *m_schemeList);
+    m_catalog = new TCatalogPanel(*m_tables, *m_prompts, *m_sound);
+
+    SchemesSplitPanel = new QSplitter(Qt::Horizontal);
+    SchemesSplitPanel->setObjectName("SchemesSplitPanel");
+    SchemesSplitPanel->setChildrenCollapsible(false);
+    SchemesSplitPanel->addWidget(m_schemeList);
+    SchemesSplitPanel->addWidget(m_schemePanel);
+    SchemesSplitPanel->setStretchFactor(1, 1);
+
+    MainSpit = new QSplitter(Qt::Horizontal);
+    MainSpit->setObjectName("MainSpit");
+    MainSpit->setChildrenCollapsible(false);
+    MainSpit->addWidget(SchemesSplitPanel);
+    MainSpit->addWidget(m_catalog);
+    MainSpit->setStretchFactor(0, 1);
+    Column(ambitonePage)->addWidget(MainSpit);
+
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void TfrmMain::WirePanels()
+{
+    // The scheme list says which scheme is open; the scheme panel builds
+    // and writes back its rows.
+    connect(m_schemeList, &TSchemeListPanel::SchemeChanging, m_schemePanel, &TSchemePanel::StopForSchemeChange);
+    connect(m_schemeList, &TSchemeListPanel::LoadRequested, m_schemePanel, &TSchemePanel::LoadScheme);
+    connect(m_schemeList, &TSchemeListPanel::UnloadRequested, m_schemePanel, &TSchemePanel::UnloadScheme);
+    connect(m_schemeList, &TSchemeListPanel::TitleChanged, m_schemePanel, &TSchemePanel::SetTitle);
+    // A sample gone from the catalogue takes its rows with it.
+    connect(m_catalog, &TCatalogPanel::SampleDeleted, m_schemePanel, &TSchemePanel::LoadScheme);
 }
 
 void TfrmMain::FormCreate()
 {
-    Database.Disconnect();
-    Database.SetDirectory(m_dataDirectory);
-    EnsureDirectory(m_dataDirectory);
-    if (!Database.TableExists("Schemes"))
-        CreateTables(Database);
-
-    TitleEdit->setFixedHeight(16);
-    TitleEdit->setFixedWidth(SchemeList->width());
-
-    for (TTable* table : {tblSchemes.get(), tblData.get(), tblSounds.get(), tblCategory.get(),
-                          tblPlayList.get(), tblSongs.get()}) {
-        table->Open();
-        BindFieldObjects();
-    }
-    FillListFromTable(*tblSchemes, SchemeList);
-    FillListFromTable(*tblPlayList, PlayList);
-    BuildSoundTree();
-}
-
-void TfrmMain::BindFieldObjects()
-{
-    auto bind = [](TTable& table, const char* name) -> TField* {
-        return table.Active() ? table.FindField(name) : nullptr;
-    };
-    tblSchemesRecordNo = bind(*tblSchemes, "RecordNo");
-    tblSchemesName = bind(*tblSchemes, "Name");
-    if (tblSchemesName)
-        tblSchemesName->SetDisplayWidth(250);
-    tblSchemesLoopPeriod = bind(*tblSchemes, "LoopPeriod");
-    tblSchemesVolume = bind(*tblSchemes, "Volume");
-    tblDataRecordNo = bind(*tblData, "RecordNo");
-    tblDataSchemeNo = bind(*tblData, "SchemeNo");
-    tblDataSoundNo = bind(*tblData, "SoundNo");
-    tblDataFreq = bind(*tblData, "Freq");
-    tblDataRandomize = bind(*tblData, "Randomize");
-    tblDataCoordX = bind(*tblData, "CoordX");
-    tblDataCoordY = bind(*tblData, "CoordY");
-    tblDataCoordZ = bind(*tblData, "CoordZ");
-    tblDataPattern = bind(*tblData, "Pattern");
-    tblDataPatternSpeed = bind(*tblData, "PatternSpeed");
-    tblDataRepeat = bind(*tblData, "Repeat");
-    tblDataRepeatPatten = bind(*tblData, "RepeatPatten");
-    tblDataReversePattern = bind(*tblData, "ReversePattern");
-    tblSoundsRecordNo = bind(*tblSounds, "RecordNo");
-    tblSoundsCategory = bind(*tblSounds, "Category");
-    tblSoundsName = bind(*tblSounds, "Name");
-    tblSoundsSound = bind(*tblSounds, "Sound");
-    tblCategoryRecordNo = bind(*tblCategory, "RecordNo");
-    tblCategoryParentNo = bind(*tblCategory, "ParentNo");
-    tblCategoryName = bind(*tblCategory, "Name");
-    tblPlayListRecordNo = bind(*tblPlayList, "RecordNo");
-    tblPlayListName = bind(*tblPlayList, "Name");
-    if (tblPlayListName)
-        tblPlayListName->SetSize(30); // the play list's field object is narrower than its column
-    tblSongsRecordNo = bind(*tblSongs, "RecordNo");
-    tblSongsPlayListNo = bind(*tblSongs, "PlayListNo");
-    tblSongsMusicPath = bind(*tblSongs, "MusicPath");
-    if (tblSongsMusicPath)
-        tblSongsMusicPath->SetDisplayLabel("Music");
-    tblSongsSchemeNo = bind(*tblSongs, "SchemeNo");
-    tblSongsSchemeLookup = bind(*tblSongs, "SchemeLookup");
-    if (tblSongsSchemeLookup)
-        tblSongsSchemeLookup->SetDisplayLabel("Scheme");
-}
-
-void TfrmMain::FillListFromTable(TTable& table, QListWidget* list)
-{
-    table.First();
-    while (!table.Eof()) {
-        auto* item = new QListWidgetItem(QString::fromStdString(table.FieldByName("Name").AsString()));
-        item->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(table.GetBookmark().RecordNo));
-        list->addItem(item);
-        table.Next();
-    }
+    m_tables->Open(m_dataDirectory);
+    m_schemeList->FillFromTable();
+    m_musicPage->FillFromTable();
+    m_catalog->BuildSoundTree();
 }
 
 void TfrmMain::FormClose()
 {
-    // Nothing is redrawn while the rows are freed.
-    FreqScroll->hide();
-    HidePanel->hide();
-    SoundTree->FinishEdit();
-    UnloadScheme();
+    m_schemePanel->HideRows();
+    m_catalog->FinishEdit();
+    m_schemePanel->UnloadScheme();
 }
 
 void TfrmMain::FormDestroy()
@@ -233,11 +153,7 @@ void TfrmMain::FormDestroy()
         return;
     m_destroyed = true;
     SaveSettings();
-    if (tblSchemes->Active() && tblSchemes->IsEditing())
-        tblSchemes->Post();
-    for (TTable* table : {tblSchemes.get(), tblData.get(), tblSounds.get(), tblCategory.get(),
-                          tblPlayList.get(), tblSongs.get()})
-        table->Close();
+    m_tables->Close();
 }
 
 void TfrmMain::Exit1Click()
@@ -251,16 +167,12 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 {
     // A failure while writing back is shown, but never keeps the window (and
     // a logout) waiting.
-    try {
-        FormClose();
-    } catch (...) {
-        ShowCurrentException(m_prompts);
-    }
+    Guarded(m_prompts, [this] { FormClose(); });
     SaveSettings();
     if (frmAbout)
         frmAbout->close();
-    if (HelpRouter && HelpRouter->Window())
-        HelpRouter->Window()->close();
+    if (m_helpRouter->Window())
+        m_helpRouter->Window()->close();
     event->accept();
 }
 
@@ -278,7 +190,7 @@ void TfrmMain::RestoreSettings()
     RestoreWindowPlacement(this, *m_settings, "MainForm", QRect(235, 240, 747, 585));
     RestoreSplitterPosition(MainSpit, *m_settings, "MainSpit", 502);
     RestoreSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel", 164);
-    RestoreSplitterPosition(MusicSplitPanel, *m_settings, "MusicSplitPanel", 282);
+    m_musicPage->RestoreSettings(*m_settings);
 }
 
 void TfrmMain::SaveSettings()
@@ -289,7 +201,7 @@ void TfrmMain::SaveSettings()
     SaveWindowPlacement(this, *m_settings, "MainForm");
     SaveSplitterPosition(MainSpit, *m_settings, "MainSpit");
     SaveSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel");
-    SaveSplitterPosition(MusicSplitPanel, *m_settings, "MusicSplitPanel");
+    m_musicPage->SaveSettings(*m_settings);
     m_settings->sync();
 }
 
@@ -307,46 +219,31 @@ void TfrmMain::ApplicationEvents1Hint(const QString& hint)
     statusBar()->showMessage(HintLongPart(hint));
 }
 
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+void TfrmMain::ActionList1Update()
 {
-    if (watched == SchemeList && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->text().isEmpty())
-            SchemeListKeyPress(key);
-        return false; // the list still acts on the key
-    }
-    if (watched == TitleEdit) {
-        if (event->type() == QEvent::KeyPress) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            TitleEditKeyPress(key);
-            return key->isAccepted() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
-        }
-        if (event->type() == QEvent::FocusOut)
-            TitleEditExit();
-    }
-    if (watched == SongGrid && event->type() == QEvent::Resize)
-        SongPaneResize();
-    return QMainWindow::eventFilter(watched, event);
+    m_schemePanel->setEnabled(m_schemeList->SchemeListCheck());
+    m_musicPage->UpdateEnabled();
 }
 
-void TfrmMain::SongPaneResize()
+void TfrmMain::UpdateActions()
 {
-    SongGrid->setColumnWidth(0, std::max(0, SongGrid->width() - 100));
-    SongGrid->setColumnWidth(1, 80);
+    if (m_destroyed || !m_formCreated)
+        return;
+    m_commands->UpdateActions();
 }
 
 void TfrmMain::HelpContentsExecute()
 {
-    HelpRouter->ShowContents();
+    m_helpRouter->ShowContents();
 }
 
 void TfrmMain::HelpForFocus()
 {
     int context = THelpRouter::FindHelpContext(QApplication::focusWidget());
     if (context == 0)
-        HelpRouter->ShowContents();
+        m_helpRouter->ShowContents();
     else
-        HelpRouter->ShowContext(context);
+        m_helpRouter->ShowContext(context);
 }
 
 void TfrmMain::AboutAmbitoneExecute()

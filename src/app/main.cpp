@@ -2,9 +2,9 @@
 // message loop.
 #include "app/about_box.h"
 #include "app/application.h"
-#include "app/data_directory.h"
+#include "store/data_directory.h"
 #include "app/frm_main.h"
-#include "app/prompts.h"
+#include "ui/prompts.h"
 #include "app/qt_clock.h"
 #include "app/single_copy.h"
 #include "app/unix_signals.h"
@@ -42,6 +42,7 @@ int main(int argc, char** argv)
 
     TMainWindowEnvironment environment;
     environment.Prompts = &prompts;
+    environment.Clock = &clock;
     environment.DataDirectory =
         DefaultDataDirectory(QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString());
 

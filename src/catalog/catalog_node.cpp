@@ -1,7 +1,5 @@
 #include "catalog/catalog_node.h"
 
-#include "app/frm_main.h"
-
 #include <QPainter>
 #include <QPainterPath>
 
@@ -27,12 +25,12 @@ void TCatalogNode::SetData(std::optional<TCatalogNodeData> data)
 QVariant TCatalogNode::data(int column, int role) const
 {
     if (column == 0) {
-        if (role == TfrmMain::NodeDataRole)
+        if (role == NodeDataRole)
             return m_data ? QVariant::fromValue<qlonglong>(m_data->RecordNo) : QVariant();
-        if (role == TfrmMain::NodeImageRole)
-            return TfrmMain::SoundTreeGetImageIndex(this);
+        if (role == NodeImageRole)
+            return CatalogImageIndex(this);
         if (role == Qt::DecorationRole)
-            return CatalogIcon(TfrmMain::SoundTreeGetImageIndex(this));
+            return CatalogIcon(CatalogImageIndex(this));
     }
     return QTreeWidgetItem::data(column, role);
 }
@@ -130,4 +128,35 @@ QIcon CatalogIcon(int imageIndex)
     if (imageIndex < 2 || imageIndex > 5)
         return {};
     return (*icons)[static_cast<size_t>(imageIndex - 2)];
+}
+
+TCatalogNodeData* CatalogNodeData(const QTreeWidgetItem* node)
+{
+    if (!node || node->type() != TCatalogNode::NodeType)
+        return nullptr;
+    return const_cast<TCatalogNode*>(static_cast<const TCatalogNode*>(node))->Data();
+}
+
+bool IsCategoryNode(const QTreeWidgetItem* node)
+{
+    const TCatalogNodeData* nodeData = CatalogNodeData(node);
+    return nodeData && nodeData->IsCategory;
+}
+
+bool IsInside(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor)
+{
+    for (; node; node = node->parent())
+        if (node == ancestor)
+            return true;
+    return false;
+}
+
+int CatalogImageIndex(const QTreeWidgetItem* node)
+{
+    const TCatalogNodeData* nodeData = CatalogNodeData(node);
+    if (!nodeData)
+        return 5;
+    if (!nodeData->IsCategory)
+        return 2;
+    return node->isExpanded() ? 4 : 3;
 }

@@ -20,6 +20,10 @@ struct TCatalogNodeData {
 class TCatalogNode : public QTreeWidgetItem {
 public:
     static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
+    // Item data of the tree's nodes: the row's RecordNo (none for
+    // "Unfiled"), and the node's image index.
+    static constexpr int NodeDataRole = Qt::UserRole;
+    static constexpr int NodeImageRole = Qt::UserRole + 1;
 
     explicit TCatalogNode(const QString& label, std::optional<TCatalogNodeData> data = {});
 
@@ -39,3 +43,12 @@ private:
 // The icon of a tree image index: 2 a sample, 3 a closed folder, 4 an open
 // folder, 5 the "Unfiled" tray. Any other index gives no icon.
 QIcon CatalogIcon(int imageIndex);
+
+// The data of a node of the sound tree; nullptr for "Unfiled" and for any
+// item that is not a catalogue node.
+TCatalogNodeData* CatalogNodeData(const QTreeWidgetItem* node);
+bool IsCategoryNode(const QTreeWidgetItem* node);
+// Whether node is ancestor or lies below it.
+bool IsInside(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor);
+// 2 a sample, 3 a collapsed and 4 an expanded category, 5 "Unfiled".
+int CatalogImageIndex(const QTreeWidgetItem* node);

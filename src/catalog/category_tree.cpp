@@ -1,15 +1,14 @@
 // The category tree: built once from SoundCategory and SoundCatalog, then
 // kept in step with them by every edit, the node changed in the same step
 // as its row.
-#include "app/application.h"
-#include "app/frm_main.h"
-#include "app/prompts.h"
 #include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
+#include "store/edit_scope.h"
+#include "store/library_tables.h"
+#include "ui/prompts.h"
 
 #include <QLabel>
-#include <QSignalBlocker>
-#include <QTimer>
 
 #include <unordered_map>
 #include <vector>
@@ -28,11 +27,11 @@ struct TCatalogIndex {
     std::unordered_map<int32_t, std::vector<TRowRef>> CategoriesByParent;
     std::unordered_map<int32_t, std::vector<TRowRef>> SamplesByCategory;
 
-    static TCatalogIndex Read(TfrmMain& form)
+    static TCatalogIndex Read(TLibraryTables& tables)
     {
         TCatalogIndex index;
-        ReadTable(*form.tblCategory, "ParentNo", index.CategoriesByParent);
-        ReadTable(*form.tblSounds, "Category", index.SamplesByCategory);
+        ReadTable(*tables.tblCategory, "ParentNo", index.CategoriesByParent);
+        ReadTable(*tables.tblSounds, "Category", index.SamplesByCategory);
         return index;
     }
 
@@ -62,10 +61,10 @@ const TCatalogIndex* g_buildIndex = nullptr;
 // The build's index, or a fresh read for a step called on its own.
 class TIndexUse {
 public:
-    explicit TIndexUse(TfrmMain& form)
+    explicit TIndexUse(TLibraryTables& tables)
     {
         if (!g_buildIndex) {
-            m_own = TCatalogIndex::Read(form);
+            m_own = TCatalogIndex::Read(tables);
             g_buildIndex = &m_own;
             m_owner = true;
         }
@@ -115,206 +114,96 @@ QList<QTreeWidgetItem*> CategoryNodes(const TCatalogIndex& index, int32_t parent
     for (const TRowRef& row : Group(index.CategoriesByParent, parent))
         nodes << MakeNode(row, true);
     for (QTreeWidgetItem* node : nodes) {
-        const int32_t key = TfrmMain::NodeData(node)->RecordNo;
+        const int32_t key = CatalogNodeData(node)->RecordNo;
         node->addChildren(CategoryNodes(index, key));
         node->addChildren(SampleNodes(index, key));
     }
     return nodes;
 }
 
-// Runs a hook of the tree, showing what it raises: the view's own code
-// must never see an exception.
-template <class F>
-void Guarded(IPrompts* prompts, F&& work)
-{
-    try {
-        work();
-    } catch (...) {
-        ShowCurrentException(prompts);
-    }
-}
-
-bool IsCategoryNode(const QTreeWidgetItem* node)
-{
-    const TCatalogNodeData* nodeData = TfrmMain::NodeData(node);
-    return nodeData && nodeData->IsCategory;
-}
-
-bool IsInside(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor)
-{
-    for (; node; node = node->parent())
-        if (node == ancestor)
-            return true;
-    return false;
-}
-
-QTreeWidgetItem* SelectedNode(const TSoundTree* tree)
-{
-    QTreeWidgetItem* node = tree->currentItem();
-    return node && node->isSelected() ? node : nullptr;
-}
-
-// Moves a node to the end of another's children with its label and data,
-// keeping it the current node if it was; the tree's selection events stay
-// quiet, as no other node was chosen by the user.
-void MoveNode(TSoundTree* tree, QTreeWidgetItem* node, QTreeWidgetItem* newParent)
-{
-    QSignalBlocker quiet(tree);
-    const bool wasCurrent = tree->currentItem() == node;
-    QTreeWidgetItem* oldParent = node->parent();
-    if (oldParent)
-        oldParent->removeChild(node);
-    else
-        tree->takeTopLevelItem(tree->indexOfTopLevelItem(node));
-    newParent->addChild(node);
-    if (wasCurrent)
-        tree->setCurrentItem(node);
-}
-
 } // namespace
 
-TCatalogNodeData* TfrmMain::NodeData(const QTreeWidgetItem* node)
+void TCatalogPanel::BuildSoundTree()
 {
-    if (!node || node->type() != TCatalogNode::NodeType)
-        return nullptr;
-    return const_cast<TCatalogNode*>(static_cast<const TCatalogNode*>(node))->Data();
-}
-
-int TfrmMain::SoundTreeGetImageIndex(const QTreeWidgetItem* node)
-{
-    const TCatalogNodeData* nodeData = NodeData(node);
-    if (!nodeData)
-        return 5;
-    if (!nodeData->IsCategory)
-        return 2;
-    return node->isExpanded() ? 4 : 3;
-}
-
-void TfrmMain::ConnectSoundTree()
-{
-    SoundTree->OnEditing = [this](QTreeWidgetItem* node) { return SoundTreeEditing(node); };
-    SoundTree->OnEdited = [this](QTreeWidgetItem* node, const QString& text) {
-        Guarded(m_prompts, [&] { SoundTreeEdited(node, text); });
-    };
-    SoundTree->OnStartDrag = [this] { SoundTreeStartDrag(); };
-    SoundTree->OnDragOver = [this](QTreeWidgetItem* target, int y) { return SoundTreeDragOver(target, y); };
-    SoundTree->OnDragDrop = [this](QTreeWidgetItem* target) {
-        Guarded(m_prompts, [&] { SoundTreeDragDrop(target); });
-    };
-    SoundTree->OnEndDrag = [this] { SoundTreeEndDrag(); };
-    SoundTree->OnFilesDropped = [this](const QStringList& paths) {
-        Guarded(m_prompts, [&] { FMDropFMDragDrop(paths); });
-    };
-    connect(SoundTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        Guarded(m_prompts, [&] { SoundTreeChange(current); });
-    });
-    connect(ScrollTimer, &QTimer::timeout, this, [this] { ScrollTimerTimer(); });
-    lblRecordCount->setText(QStringLiteral("Record Count"));
-    auto count = [this](TTable& table) { tblSoundsAfterOpen(table); };
-    tblSounds->AfterOpen = count;
-    tblSounds->AfterPost = count;
-    tblSounds->AfterDelete = count;
-}
-
-void TfrmMain::DisconnectSoundTree()
-{
-    if (!SoundTree)
-        return;
-    SoundTree->ClearHooks();
-    SoundTree->disconnect(this);
-    if (tblSounds)
-        tblSounds->AfterOpen = tblSounds->AfterPost = tblSounds->AfterDelete = nullptr;
-}
-
-void TfrmMain::BuildSoundTree()
-{
-    TIndexUse rows(*this);
+    TIndexUse rows(m_tables);
     SoundTree->clear();
-    UnfiledNode = new TCatalogNode(QStringLiteral("Unfiled"));
-    AddCategorySamples(UnfiledNode); // filled before it enters the view
-    SoundTree->addTopLevelItem(UnfiledNode);
+    m_unfiledNode = new TCatalogNode(QStringLiteral("Unfiled"));
+    AddCategorySamples(m_unfiledNode); // filled before it enters the view
+    SoundTree->addTopLevelItem(m_unfiledNode);
     AddSubCategories(nullptr);
 }
 
-void TfrmMain::AddCategorySamples(QTreeWidgetItem* node)
+void TCatalogPanel::AddCategorySamples(QTreeWidgetItem* node)
 {
-    const TCatalogNodeData* nodeData = NodeData(node);
-    TIndexUse rows(*this);
+    const TCatalogNodeData* nodeData = CatalogNodeData(node);
+    TIndexUse rows(m_tables);
     node->addChildren(SampleNodes(rows.Index(), nodeData ? nodeData->RecordNo : -1));
 }
 
-void TfrmMain::AddSubCategories(QTreeWidgetItem* node)
+void TCatalogPanel::AddSubCategories(QTreeWidgetItem* node)
 {
-    TIndexUse rows(*this);
+    TIndexUse rows(m_tables);
     if (!node) {
         SoundTree->addTopLevelItems(CategoryNodes(rows.Index(), 0));
         return;
     }
-    node->addChildren(CategoryNodes(rows.Index(), NodeData(node)->RecordNo));
+    node->addChildren(CategoryNodes(rows.Index(), CatalogNodeData(node)->RecordNo));
 }
 
-void TfrmMain::SoundTreeChange(QTreeWidgetItem* node)
+void TCatalogPanel::SoundTreeChange(QTreeWidgetItem* node)
 {
-    const TCatalogNodeData* nodeData = NodeData(node);
+    const TCatalogNodeData* nodeData = CatalogNodeData(node);
     if (!nodeData)
         return;
     if (nodeData->IsCategory)
-        tblCategory->GotoBookmark(nodeData->Bookmark); // a rename of this node writes there
+        m_tables.tblCategory->GotoBookmark(nodeData->Bookmark); // a rename of this node writes there
     else
         LoadPreview(node);
 }
 
-bool TfrmMain::SoundTreeEditing(QTreeWidgetItem* node) const
+bool TCatalogPanel::SoundTreeEditing(QTreeWidgetItem* node) const
 {
-    return NodeData(node) != nullptr;
+    return CatalogNodeData(node) != nullptr;
 }
 
-void TfrmMain::SoundTreeEdited(QTreeWidgetItem* node, const QString& text)
+void TCatalogPanel::SoundTreeEdited(QTreeWidgetItem* node, const QString& text)
 {
-    const TCatalogNodeData* nodeData = NodeData(node);
+    const TCatalogNodeData* nodeData = CatalogNodeData(node);
     if (!nodeData)
         return;
-    TTable& table = nodeData->IsCategory ? *tblCategory : *tblSounds;
-    TField& name = nodeData->IsCategory ? *tblCategoryName : *tblSoundsName;
+    TTable& table = nodeData->IsCategory ? *m_tables.tblCategory : *m_tables.tblSounds;
+    TField& name = nodeData->IsCategory ? *m_tables.tblCategoryName : *m_tables.tblSoundsName;
     table.GotoBookmark(nodeData->Bookmark);
-    table.Edit();
-    try {
-        name.SetAsString(text.toStdString());
-        table.Post();
-    } catch (...) {
-        table.Cancel();
-        throw;
-    }
+    TEditScope edit(table, TEditScope::Edit);
+    name.SetAsString(text.toStdString());
+    edit.Post();
     // The label shows what the row holds, which is the text as entered up
     // to the field's width.
     node->setText(0, QString::fromStdString(name.AsString()));
 }
 
-void TfrmMain::NewCategoryExecute(int tag)
+void TCatalogPanel::NewCategoryExecute(int tag)
 {
     QTreeWidgetItem* parentNode = nullptr;
     if (tag == 1) {
-        QTreeWidgetItem* selected = SelectedNode(SoundTree);
-        const TCatalogNodeData* nodeData = NodeData(selected);
+        QTreeWidgetItem* selected = SoundTree->SelectedNode();
+        const TCatalogNodeData* nodeData = CatalogNodeData(selected);
         if (!nodeData)
             return;
         parentNode = nodeData->IsCategory ? selected : selected->parent();
         if (!IsCategoryNode(parentNode))
             return; // a sample under "Unfiled" has no category to nest in
     }
-    tblCategory->Append();
-    try {
-        tblCategoryName->SetAsString("New Category");
-        tblCategoryParentNo->SetAsInteger(parentNode ? NodeData(parentNode)->RecordNo : 0);
-        tblCategory->Post();
-    } catch (...) {
-        tblCategory->Cancel();
-        throw;
+    {
+        TEditScope append(*m_tables.tblCategory, TEditScope::Append);
+        m_tables.tblCategoryName->SetAsString("New Category");
+        m_tables.tblCategoryParentNo->SetAsInteger(parentNode ? CatalogNodeData(parentNode)->RecordNo : 0);
+        append.Post();
     }
     // The node appears only once its row exists.
     auto* node = new TCatalogNode(
-        QString::fromStdString(tblCategoryName->AsString()),
-        TCatalogNodeData{tblCategory->GetBookmark(), tblCategoryRecordNo->AsInteger(), true});
+        QString::fromStdString(m_tables.tblCategoryName->AsString()),
+        TCatalogNodeData{m_tables.tblCategory->GetBookmark(), m_tables.tblCategoryRecordNo->AsInteger(), true});
     if (parentNode) {
         parentNode->insertChild(0, node);
         parentNode->setExpanded(true);
@@ -325,9 +214,9 @@ void TfrmMain::NewCategoryExecute(int tag)
     SoundTree->StartEdit(node);
 }
 
-void TfrmMain::RemoveCategoryExecute()
+void TCatalogPanel::RemoveCategoryExecute()
 {
-    QTreeWidgetItem* node = SelectedNode(SoundTree);
+    QTreeWidgetItem* node = SoundTree->SelectedNode();
     if (!IsCategoryNode(node))
         return;
     const QString label = node->text(0);
@@ -337,7 +226,7 @@ void TfrmMain::RemoveCategoryExecute()
                            "Do you want to delete all sub-items including the samples, or\r\n"
                            "move all the samples to the \"Unfiled\" category before deleting?")
                 .arg(label);
-        const int choice = m_prompts->ChooseButton(QStringLiteral("Confirm"), text,
+        const int choice = m_prompts.ChooseButton(QStringLiteral("Confirm"), text,
                                                    {QStringLiteral("Delete"), QStringLiteral("Move"),
                                                     QStringLiteral("Cancel")});
         if (choice == 0)
@@ -346,158 +235,66 @@ void TfrmMain::RemoveCategoryExecute()
             RefileSamplesAsUnfiled(node);
         else
             return;
-    } else if (!m_prompts->Confirm(QStringLiteral("Delete category \"%1\"?").arg(label))) {
+    } else if (!m_prompts.Confirm(QStringLiteral("Delete category \"%1\"?").arg(label))) {
         return;
     }
-    tblCategory->GotoBookmark(NodeData(node)->Bookmark);
-    tblCategory->Delete();
+    m_tables.tblCategory->GotoBookmark(CatalogNodeData(node)->Bookmark);
+    m_tables.tblCategory->Delete();
     delete node;
 }
 
-void TfrmMain::DeleteCategoryContents(QTreeWidgetItem* node)
+void TCatalogPanel::DeleteCategoryContents(QTreeWidgetItem* node)
 {
     // Each child goes with its row, deepest first, so that whatever a
     // failure leaves in the tree still has its row.
     while (node->childCount() > 0) {
         QTreeWidgetItem* child = node->child(0);
-        const TCatalogNodeData* nodeData = NodeData(child);
+        const TCatalogNodeData* nodeData = CatalogNodeData(child);
         if (nodeData) {
             if (nodeData->IsCategory) {
                 DeleteCategoryContents(child);
-                tblCategory->GotoBookmark(nodeData->Bookmark);
-                tblCategory->Delete();
+                m_tables.tblCategory->GotoBookmark(nodeData->Bookmark);
+                m_tables.tblCategory->Delete();
             } else {
-                tblSounds->GotoBookmark(nodeData->Bookmark);
-                tblSounds->Delete();
+                m_tables.tblSounds->GotoBookmark(nodeData->Bookmark);
+                m_tables.tblSounds->Delete();
             }
         }
         delete child;
     }
 }
 
-namespace {
-
 // Moves every sample under the node, depth first in tree order, to the end
 // of "Unfiled", filing its row as unfiled first.
-void RefileSamples(TfrmMain& form, QTreeWidgetItem* node)
+void TCatalogPanel::RefileSamples(QTreeWidgetItem* node)
 {
     QList<QTreeWidgetItem*> children;
     for (int i = 0; i < node->childCount(); ++i)
         children << node->child(i);
     for (QTreeWidgetItem* child : children) {
-        const TCatalogNodeData* nodeData = TfrmMain::NodeData(child);
+        const TCatalogNodeData* nodeData = CatalogNodeData(child);
         if (!nodeData)
             continue;
         if (nodeData->IsCategory) {
-            RefileSamples(form, child);
+            RefileSamples(child);
             continue;
         }
-        form.tblSounds->GotoBookmark(nodeData->Bookmark);
-        form.tblSounds->Edit();
-        try {
-            form.tblSoundsCategory->SetAsInteger(-1);
-            form.tblSounds->Post();
-        } catch (...) {
-            form.tblSounds->Cancel();
-            throw;
-        }
-        MoveNode(form.SoundTree, child, form.UnfiledNode);
+        m_tables.tblSounds->GotoBookmark(nodeData->Bookmark);
+        TEditScope edit(*m_tables.tblSounds, TEditScope::Edit);
+        m_tables.tblSoundsCategory->SetAsInteger(-1);
+        edit.Post();
+        SoundTree->MoveNode(child, m_unfiledNode);
     }
 }
 
-} // namespace
-
-void TfrmMain::RefileSamplesAsUnfiled(QTreeWidgetItem* node)
+void TCatalogPanel::RefileSamplesAsUnfiled(QTreeWidgetItem* node)
 {
-    RefileSamples(*this, node);
+    RefileSamples(node);
     // Only sub-categories are left under the node now.
     DeleteCategoryContents(node);
 }
 
-void TfrmMain::SoundTreeStartDrag()
-{
-    DragNode = SoundTree->currentItem();
-}
-
-namespace {
-
-// The category a drop on `target` would file the dragged node in, or
-// nullptr when the drop would change nothing or break the tree.
-QTreeWidgetItem* DropCategory(QTreeWidgetItem* dragged, QTreeWidgetItem* target)
-{
-    const TCatalogNodeData* nodeData = TfrmMain::NodeData(dragged);
-    if (!nodeData || !target)
-        return nullptr;
-    if (!IsCategoryNode(target))
-        target = target->parent(); // a sample stands for its category
-    if (!IsCategoryNode(target))
-        return nullptr; // "Unfiled" takes nothing
-    if (nodeData->IsCategory) {
-        // Not onto itself, into its own subtree, or onto one of its ancestors.
-        if (IsInside(target, dragged) || IsInside(dragged, target))
-            return nullptr;
-    } else if (dragged->parent() == target) {
-        return nullptr;
-    }
-    return target;
-}
-
-} // namespace
-
-bool TfrmMain::SoundTreeDragOver(QTreeWidgetItem* target, int y)
-{
-    // The edges scroll the tree while the cursor rests in them; the top
-    // edge has a band of its own inside the tree, as the bottom one has.
-    constexpr int kBand = 5;
-    if (y < kBand) {
-        ScrollUp = true;
-        ScrollTimer->start();
-    } else if (y > SoundTree->viewport()->height() - kBand) {
-        ScrollUp = false;
-        ScrollTimer->start();
-    } else {
-        ScrollTimer->stop();
-    }
-    if (!DragNode || !target || !NodeData(target) || target == DragNode || target == DragNode->parent())
-        return false;
-    return DropCategory(DragNode, target) != nullptr;
-}
-
-void TfrmMain::SoundTreeDragDrop(QTreeWidgetItem* target)
-{
-    QTreeWidgetItem* category = DropCategory(DragNode, target);
-    if (!category)
-        return;
-    const TCatalogNodeData* nodeData = NodeData(DragNode);
-    const int32_t newParent = NodeData(category)->RecordNo;
-    TTable& table = nodeData->IsCategory ? *tblCategory : *tblSounds;
-    TField& parentField = nodeData->IsCategory ? *tblCategoryParentNo : *tblSoundsCategory;
-    table.GotoBookmark(nodeData->Bookmark);
-    table.Edit();
-    try {
-        parentField.SetAsInteger(newParent);
-        table.Post();
-    } catch (...) {
-        table.Cancel();
-        throw;
-    }
-    MoveNode(SoundTree, DragNode, category);
-    category->setExpanded(true);
-}
-
-void TfrmMain::SoundTreeEndDrag()
-{
-    // A drag that ends in an edge band must not leave the tree scrolling.
-    ScrollTimer->stop();
-    DragNode = nullptr;
-}
-
-void TfrmMain::ScrollTimerTimer()
-{
-    SoundTree->ScrollLine(ScrollUp);
-}
-
-void TfrmMain::tblSoundsAfterOpen(TTable& table)
+void TCatalogPanel::tblSoundsAfterOpen(TTable& table)
 {
     lblRecordCount->setText(QStringLiteral("%1 samples").arg(table.RecordCount()));
 }

@@ -1,9 +1,9 @@
 #include "catalog/frm_sound_dialog.h"
 
-#include "app/application.h"
-#include "app/frm_main.h"
-#include "app/hints.h"
-#include "app/prompts.h"
+#include "ui/error_guard.h"
+#include "ui/hints.h"
+#include "ui/panel_style.h"
+#include "ui/prompts.h"
 #include "audio/ds_channel.h"
 #include "audio/ds_mixer.h"
 #include "audio/main_mixer.h"
@@ -141,17 +141,19 @@ QString ExistingFolder(QString path)
 
 } // namespace
 
-TfrmSoundDialog::TfrmSoundDialog(TfrmMain& owner) : QDialog(&owner), m_owner(owner)
+TfrmSoundDialog::TfrmSoundDialog(QWidget* parent, TMMDSWaveMixer* mixer, IPrompts& prompts)
+    : QDialog(parent), m_prompts(prompts)
 {
     setObjectName("frmSoundDialog");
     setWindowTitle(QStringLiteral("Import Sound"));
     setWindowFlag(Qt::Tool);
     setAttribute(Qt::WA_StyledBackground, true);
     // A window takes no font from its parent; it gets the main window's.
-    setFont(owner.font());
+    if (parent)
+        setFont(parent->font());
     setStyleSheet(QString::fromLatin1(kDialogStyle));
 
-    SampleChannel = std::make_unique<TMMDSMixChannel>(owner.WaveMixer.get());
+    SampleChannel = std::make_unique<TMMDSMixChannel>(mixer);
     ApplyChannelSettings(*SampleChannel, 1.0);
     SampleChannel->SetOnPlayEnd([this](TMMDSMixChannel&, TMMDSPlayEnd) { SampleChannelPlayEnd(); });
 
@@ -460,11 +462,7 @@ void TfrmSoundDialog::HideSiblingsOfPlace()
 
 template <class F> void TfrmSoundDialog::Guarded(F&& work)
 {
-    try {
-        work();
-    } catch (...) {
-        ShowCurrentException(&m_owner.Prompts());
-    }
+    ::Guarded(&m_prompts, std::forward<F>(work));
     UpdateActions();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // TfrmSoundDialog, "Import Sound": the user picks WAV files, auditioning
-// each on the dialog's own channel of the main window's mixer, and
+// each on the dialog's own channel of the program's mixer, and
 // confirms. The dialog exists only while it is shown; its channel goes with
 // it, which closes the mixer's device (the open scheme's sounds stop and
 // the device opens again at the next Play).
@@ -19,14 +19,17 @@ class QSlider;
 class QToolButton;
 class QTreeView;
 class QFileSystemModel;
-class TfrmMain;
+class IPrompts;
 class TMMDSMixChannel;
+class TMMDSWaveMixer;
 
 class TfrmSoundDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TfrmSoundDialog(TfrmMain& owner);
+    // Without a mixer (no sound device) the dialog still chooses files; it
+    // only cannot audition them.
+    TfrmSoundDialog(QWidget* parent, TMMDSWaveMixer* mixer, IPrompts& prompts);
     ~TfrmSoundDialog() override;
 
     // The full paths chosen with OK, in the file list's order.
@@ -51,7 +54,7 @@ public:
     // WAV files. The place list follows to the place that holds it.
     void SetCurrentDirectory(const QString& path);
 
-    // The handlers show what they raise through the owner's prompts: none
+    // The handlers show what they raise through the prompts: none
     // of them lets an exception out.
     void FileListClick();
     void PlaySoundExecute();
@@ -81,7 +84,8 @@ private:
     void RevealCurrent();
     template <class F> void Guarded(F&& work);
 
-    TfrmMain& m_owner;
+
+    IPrompts& m_prompts;
     QFileSystemModel* m_model = nullptr;
     QString m_currentDirectory;
     QString m_placePath;          // the folder of the place the tree shows

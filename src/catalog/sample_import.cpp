@@ -1,12 +1,16 @@
 // Bringing WAV files into the catalogue: each file whole in a new
 // SoundCatalog row filed as "Unfiled", with its node under "Unfiled".
-#include "app/frm_main.h"
-#include "app/prompts.h"
 #include "audio/riff_reader.h"
+#include "audio/sound_services.h"
 #include "catalog/catalog_error.h"
 #include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
 #include "catalog/frm_sound_dialog.h"
 #include "catalog/sound_tree.h"
+#include "store/edit_scope.h"
+#include "store/library_tables.h"
+#include "ui/hourglass.h"
+#include "ui/prompts.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,15 +21,6 @@
 #include <vector>
 
 namespace {
-
-// The hourglass for as long as an import runs, however it ends.
-class THourglass {
-public:
-    THourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~THourglass() { QApplication::restoreOverrideCursor(); }
-    THourglass(const THourglass&) = delete;
-    THourglass& operator=(const THourglass&) = delete;
-};
 
 bool HasWaveExtension(const QString& fileName)
 {
@@ -61,20 +56,20 @@ std::vector<uint8_t> ReadWholeFile(const QString& path)
 
 } // namespace
 
-void TfrmMain::ImportSampleFiles(const QStringList& paths)
+void TCatalogPanel::ImportSampleFiles(const QStringList& paths)
 {
-    if (!UnfiledNode || !tblSounds->Active())
+    if (!m_unfiledNode || !m_tables.tblSounds->Active())
         throw ECatalogError("The sample catalogue is not open.");
     THourglass hourglass;
     QStringList rejected;
     auto reportRejected = [&] {
         if (!rejected.isEmpty())
-            m_prompts->ShowMessage(QStringLiteral("These files were not imported, because they are not WAV files "
+            m_prompts.ShowMessage(QStringLiteral("These files were not imported, because they are not WAV files "
                                                   "that Ambitone can play:\n\n") +
                                    rejected.join(QLatin1Char('\n')));
     };
     std::unique_ptr<IProgress> progress =
-        m_prompts->BeginProgress(QStringLiteral("Importing samples"), static_cast<int>(paths.size()));
+        m_prompts.BeginProgress(QStringLiteral("Importing samples"), static_cast<int>(paths.size()));
     try {
         for (int i = 0; i < paths.size(); ++i) {
             const QString& path = paths[i];
@@ -92,22 +87,19 @@ void TfrmMain::ImportSampleFiles(const QStringList& paths)
                 rejected << QStringLiteral("%1: %2").arg(fileName, QStringLiteral("Error reading wave file"));
                 continue;
             }
-            tblSounds->Append();
-            try {
-                tblSoundsName->SetAsString(fileName.toStdString());
-                tblSoundsCategory->SetAsInteger(-1);
-                tblSounds->WriteBlob("Sound", image);
-                tblSounds->Post();
-            } catch (...) {
-                tblSounds->Cancel();
-                throw;
+            {
+                TEditScope append(*m_tables.tblSounds, TEditScope::Append);
+                m_tables.tblSoundsName->SetAsString(fileName.toStdString());
+                m_tables.tblSoundsCategory->SetAsInteger(-1);
+                m_tables.tblSounds->WriteBlob("Sound", image);
+                append.Post();
             }
             auto* node = new TCatalogNode(
-                QString::fromStdString(tblSoundsName->AsString()),
-                TCatalogNodeData{tblSounds->GetBookmark(), tblSoundsRecordNo->AsInteger(), false});
-            UnfiledNode->addChild(node);
-            if (!UnfiledNode->isExpanded())
-                UnfiledNode->setExpanded(true);
+                QString::fromStdString(m_tables.tblSoundsName->AsString()),
+                TCatalogNodeData{m_tables.tblSounds->GetBookmark(), m_tables.tblSoundsRecordNo->AsInteger(), false});
+            m_unfiledNode->addChild(node);
+            if (!m_unfiledNode->isExpanded())
+                m_unfiledNode->setExpanded(true);
         }
         progress->Step(static_cast<int>(paths.size()), QString());
     } catch (...) {
@@ -119,14 +111,14 @@ void TfrmMain::ImportSampleFiles(const QStringList& paths)
     reportRejected();
 }
 
-void TfrmMain::ImportSamplesExecute()
+void TCatalogPanel::ImportSamplesExecute()
 {
-    TfrmSoundDialog dialog(*this);
-    if (m_prompts->ExecDialog(dialog) == QDialog::Accepted)
+    TfrmSoundDialog dialog(window(), m_sound.WaveMixer(), m_prompts);
+    if (m_prompts.ExecDialog(dialog) == QDialog::Accepted)
         ImportSampleFiles(dialog.SelectedFiles);
 }
 
-void TfrmMain::FMDropFMDragDrop(const QStringList& paths)
+void TCatalogPanel::FMDropFMDragDrop(const QStringList& paths)
 {
     ImportSampleFiles(paths);
 }

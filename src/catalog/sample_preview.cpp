@@ -1,11 +1,13 @@
 // The services on the sample selected in the tree: hearing it, deleting it
 // from the catalogue and saving it as a WAV file.
-#include "app/frm_main.h"
-#include "app/prompts.h"
 #include "audio/ds_channel.h"
+#include "audio/sound_services.h"
 #include "catalog/catalog_error.h"
 #include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
+#include "store/library_tables.h"
+#include "ui/prompts.h"
 
 #include <QCheckBox>
 #include <QSaveFile>
@@ -18,50 +20,49 @@ namespace {
 QTreeWidgetItem* SelectedSample(const TSoundTree* tree, const TCatalogNodeData** nodeData)
 {
     QTreeWidgetItem* node = tree->currentItem();
-    *nodeData = node && node->isSelected() ? TfrmMain::NodeData(node) : nullptr;
+    *nodeData = node && node->isSelected() ? CatalogNodeData(node) : nullptr;
     return *nodeData && !(*nodeData)->IsCategory ? node : nullptr;
 }
 
 } // namespace
 
-void TfrmMain::LoadPreview(QTreeWidgetItem* node)
+void TCatalogPanel::LoadPreview(QTreeWidgetItem* node)
 {
-    const TCatalogNodeData* nodeData = NodeData(node);
+    const TCatalogNodeData* nodeData = CatalogNodeData(node);
     if (!nodeData || nodeData->IsCategory)
         return;
-    tblSounds->GotoBookmark(nodeData->Bookmark);
-    if (!SampleChannel)
+    m_tables.tblSounds->GotoBookmark(nodeData->Bookmark);
+    if (!m_sound.SampleChannel())
         return; // no sound device: the row is still the current one
     // A rejected image leaves the preview with the sample it had.
-    auto stream = tblSounds->CreateBlobReadStream("Sound");
-    SampleChannel->Wave().LoadFromStream(*stream);
+    auto stream = m_tables.tblSounds->CreateBlobReadStream("Sound");
+    m_sound.SampleChannel()->Wave().LoadFromStream(*stream);
     if (chkPlaySample->isChecked())
-        SampleChannel->Play();
+        m_sound.SampleChannel()->Play();
 }
 
-void TfrmMain::PlaySampleExecute()
+void TCatalogPanel::PlaySampleExecute()
 {
-    if (SampleChannel)
-        SampleChannel->Play();
+    if (m_sound.SampleChannel())
+        m_sound.SampleChannel()->Play();
 }
 
-void TfrmMain::DeleteSampleExecute()
+void TCatalogPanel::DeleteSampleExecute()
 {
     const TCatalogNodeData* nodeData = nullptr;
     QTreeWidgetItem* node = SelectedSample(SoundTree, &nodeData);
     if (!node)
         return;
-    if (!m_prompts->Confirm(QStringLiteral("Remove '%1' from the sound catalog?").arg(node->text(0))))
+    if (!m_prompts.Confirm(QStringLiteral("Remove '%1' from the sound catalog?").arg(node->text(0))))
         return;
-    tblSounds->GotoBookmark(nodeData->Bookmark);
-    tblSounds->Delete();
+    m_tables.tblSounds->GotoBookmark(nodeData->Bookmark);
+    m_tables.tblSounds->Delete();
     delete node;
     // Reloading drops the rows of the open scheme that used the sample.
-    if (SelectedSchemeIndex() >= 0)
-        LoadScheme();
+    emit SampleDeleted();
 }
 
-void TfrmMain::ExportSampleExecute()
+void TCatalogPanel::ExportSampleExecute()
 {
     const TCatalogNodeData* nodeData = nullptr;
     QTreeWidgetItem* node = SelectedSample(SoundTree, &nodeData);
@@ -73,11 +74,11 @@ void TfrmMain::ExportSampleExecute()
     options.OverwritePrompt = true;
     options.MustExist = false;
     options.FileName = node->text(0);
-    const QString path = m_prompts->SaveFileName(options);
+    const QString path = m_prompts.SaveFileName(options);
     if (path.isEmpty())
         return;
-    tblSounds->GotoBookmark(nodeData->Bookmark);
-    auto blob = tblSounds->CreateBlobReadStream("Sound");
+    m_tables.tblSounds->GotoBookmark(nodeData->Bookmark);
+    auto blob = m_tables.tblSounds->CreateBlobReadStream("Sound");
 
     // Written beside the target and renamed over it once complete, so a
     // failure never leaves a half-written file under the chosen name.

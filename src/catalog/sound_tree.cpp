@@ -1,5 +1,7 @@
 #include "catalog/sound_tree.h"
 
+#include <QSignalBlocker>
+
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QLineEdit>
@@ -216,4 +218,23 @@ void TSoundTree::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     if (OnFilesDropped)
         OnFilesDropped(files);
+}
+
+QTreeWidgetItem* TSoundTree::SelectedNode() const
+{
+    QTreeWidgetItem* node = currentItem();
+    return node && node->isSelected() ? node : nullptr;
+}
+
+void TSoundTree::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent)
+{
+    QSignalBlocker quiet(this);
+    const bool wasCurrent = currentItem() == node;
+    if (QTreeWidgetItem* oldParent = node->parent())
+        oldParent->removeChild(node);
+    else
+        takeTopLevelItem(indexOfTopLevelItem(node));
+    newParent->addChild(node);
+    if (wasCurrent)
+        setCurrentItem(node);
 }

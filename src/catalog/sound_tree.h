@@ -45,6 +45,12 @@ public:
     void ClearHooks();
     // One line of vertical scrolling, as a scroll bar arrow gives.
     void ScrollLine(bool up);
+    // The current node when it is selected, else nullptr.
+    QTreeWidgetItem* SelectedNode() const;
+    // Moves a node to the end of another's children with its label and
+    // data, keeping it the current node if it was; the selection signals
+    // stay quiet, as no other node was chosen by the user.
+    void MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent);
 
     // The file paths of a drop from a file manager; empty when it carries
     // none.

@@ -259,6 +259,11 @@ void TScheduler::SchemeSelected(int loopLength)
 {
     StopTimers();
     m_buttonDown = false;
+    ResetLoop(loopLength);
+}
+
+void TScheduler::ResetLoop(int loopLength)
+{
     m_loopPosition = 0;
     m_loopCount = 0;
     m_playTime = 0;

@@ -64,6 +64,10 @@ public:
     // Another scheme was selected: both timers off, the button up, every
     // display 0, L from the scheme.
     void SchemeSelected(int loopLength);
+    // The open scheme's row was read again (the Schemes cursor moved): L
+    // from it, the loop position and every display 0; the timers and the
+    // Play button stay as they are.
+    void ResetLoop(int loopLength);
     // The user moved row `row`'s slider while playing (not the scheduler's
     // own moves): the period follows, 100 loops and plays, below 100 stops.
     void SliderMovedWhilePlaying(int row);

@@ -1,6 +1,7 @@
 #include "playback/scheme_session.h"
 
 #include "audio/main_mixer.h"
+#include "base/error.h"
 
 #include <exception>
 #include <string>
@@ -49,7 +50,12 @@ TSchemeRow::TSchemeRow(TMMDSWaveMixer& mixer)
 }
 
 TSchemeSession::TSchemeSession(TMMDSWaveMixer& mixer, IClock& clock, TRandomSource& random)
-    : m_mixer(mixer), m_random(random), m_scheduler(clock, random)
+    : m_mixer(&mixer), m_random(random), m_scheduler(clock, random)
+{
+}
+
+TSchemeSession::TSchemeSession(IClock& clock, TRandomSource& random)
+    : m_mixer(nullptr), m_random(random), m_scheduler(clock, random)
 {
 }
 
@@ -103,7 +109,9 @@ TSchemeRow& TSchemeSession::AddRow(TTable& schemeData, TTable& sounds)
 
 TSchemeRow& TSchemeSession::AddRow(std::istream& soundImage, const TPlaybackRow& record, TBookmark dataRecord)
 {
-    auto row = std::make_unique<TSchemeRow>(m_mixer);
+    if (!m_mixer)
+        throw EAmbitoneError("There is no sound device to play the scheme's samples on.");
+    auto row = std::make_unique<TSchemeRow>(*m_mixer);
     TMMDSMixChannel& channel = *row->m_channel;
     // The rows' channels face +Z like every channel made at run time; only
     // the preview faces the other way.

@@ -64,6 +64,9 @@ struct TSchemeRowsLoaded {
 class TSchemeSession {
 public:
     TSchemeSession(TMMDSWaveMixer& mixer, IClock& clock, TRandomSource& random = ProcessRandom());
+    // Without a sound device: the scheduler and its loop still run, and
+    // adding a row raises EAmbitoneError, as there is nothing to play it on.
+    explicit TSchemeSession(IClock& clock, TRandomSource& random = ProcessRandom());
     ~TSchemeSession();
     TSchemeSession(const TSchemeSession&) = delete;
     TSchemeSession& operator=(const TSchemeSession&) = delete;
@@ -110,7 +113,7 @@ private:
     void DropRows();
     void SyncRows();
 
-    TMMDSWaveMixer& m_mixer;
+    TMMDSWaveMixer* m_mixer;
     TRandomSource& m_random;
     // Before the rows, so that it outlives every channel's end report.
     TScheduler m_scheduler;

@@ -1,6 +1,6 @@
 // Where the record store lives: a portable Data directory beside the
 // executable wins, otherwise the per-user data location.
-#include "app/data_directory.h"
+#include "store/data_directory.h"
 
 #include "base/error.h"
 

@@ -1,16 +1,25 @@
 // The shell: first run, start-up from existing tables, the command map and its
 // enabling rules, hints, timers, settings and the error guard.
-#include "support/main_window_fixture.h"
+#include "support/window_driver.h"
 
+#include "app/command_map.h"
 #include "app/help_router.h"
-#include "app/hints.h"
-#include "app/widgets/led_number.h"
-#include "app/widgets/mixer_slider.h"
-#include "app/window_settings.h"
 #include "audio/ds_channel.h"
 #include "audio/ds_mixer.h"
 #include "audio/mixer_errors.h"
+#include "audio/sound_services.h"
+#include "catalog/catalog_panel.h"
+#include "playback/scheduler.h"
+#include "scheme/scheme_list_panel.h"
+#include "scheme/scheme_panel.h"
 #include "store/database.h"
+#include "store/library_tables.h"
+#include "support/wave_image.h"
+#include "ui/accessible.h"
+#include "ui/hints.h"
+#include "ui/widgets/led_number.h"
+#include "ui/widgets/mixer_slider.h"
+#include "ui/window_settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +28,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -33,47 +41,18 @@
 
 namespace {
 
-QStringList MenuItems(const QMenu* menu)
+void AddScheme(TLibraryTables& tables, const std::string& name, int loopPeriod)
 {
-    QStringList items;
-    for (QAction* action : menu->actions()) {
-        if (action->isSeparator())
-            items << "-";
-        else if (action->menu())
-            items << "[" + action->text() + "]";
-        else
-            items << action->objectName();
-    }
-    return items;
-}
-
-QMenu* TopMenu(TfrmMain& form, const QString& title)
-{
-    for (QAction* action : form.menuBar()->actions())
-        if (QString(action->text()).remove(u'&') == title)
-            return action->menu();
-    return nullptr;
-}
-
-QMenu* SubMenu(QMenu* menu, const QString& title)
-{
-    for (QAction* action : menu->actions())
-        if (action->menu() && action->text() == title)
-            return action->menu();
-    return nullptr;
-}
-
-void AddScheme(TfrmMain& form, const std::string& name, int loopPeriod)
-{
-    form.tblSchemes->Append();
-    form.tblSchemesName->SetAsString(name);
-    form.tblSchemesLoopPeriod->SetAsInteger(loopPeriod);
-    form.tblSchemes->Post();
+    tables.tblSchemes->Append();
+    tables.tblSchemesName->SetAsString(name);
+    tables.tblSchemesLoopPeriod->SetAsInteger(loopPeriod);
+    tables.tblSchemes->Post();
 }
 
 } // namespace
 
-using TMainWindowTest = TMainWindowFixture;
+using TMainWindowTest = TWindowTest;
+
 
 TEST_F(TMainWindowTest, FirstRunCreatesTheDataDirectoryAndSixTables)
 {
@@ -83,44 +62,44 @@ TEST_F(TMainWindowTest, FirstRunCreatesTheDataDirectoryAndSixTables)
     EXPECT_TRUE(std::filesystem::exists(DataDir / "Ambitone.db"));
     for (const char* table : {"Schemes", "SchemeData", "SoundCatalog", "SoundCategory", "PlayListNames",
                               "MusicPlayList"})
-        EXPECT_TRUE(form.Database.TableExists(table)) << table;
-    EXPECT_EQ(form.SchemeList->count(), 0);
-    EXPECT_EQ(form.PlayList->count(), 0);
-    EXPECT_EQ(form.OpenSchemeIndex, -1);
-    EXPECT_EQ(form.SelectedRow, -1);
-    EXPECT_EQ(form.lblLoopLength->Value(), 0);
+        EXPECT_TRUE(Tables().Database.TableExists(table)) << table;
+    EXPECT_EQ(Ui().Find<QListWidget>("SchemeList")->count(), 0);
+    EXPECT_EQ(Ui().Find<QListWidget>("PlayList")->count(), 0);
+    EXPECT_EQ(Window->SchemeListPanel().OpenSchemeIndex(), -1);
+    EXPECT_EQ(Window->SchemePanel().SelectedRow(), -1);
+    EXPECT_EQ(Ui().Find<TLedNumber>("lblLoopLength")->Value(), 0);
     EXPECT_EQ(form.windowTitle(), "Ambitone");
-    form.UpdateActions();
-    EXPECT_FALSE(form.PropGroup->isEnabled());
-    EXPECT_EQ(form.tblData->Filter(), "");
-    EXPECT_TRUE(form.tblData->Filtered());
+    Ui().Update();
+    EXPECT_FALSE(Ui().Find("PropGroup")->isEnabled());
+    EXPECT_EQ(Tables().tblData->Filter(), "");
+    EXPECT_TRUE(Tables().tblData->Filtered());
 }
 
 TEST_F(TMainWindowTest, StartUpListsSchemesInRecordOrderWithTheCursorOnTheLast)
 {
     {
-        TfrmMain& form = Open();
-        AddScheme(form, "Rain", 60);
-        AddScheme(form, "Harbour", 180);
-        AddScheme(form, "Forest", 120);
-        form.tblPlayList->Append();
-        form.tblPlayListName->SetAsString("Evening");
-        form.tblPlayList->Post();
+        Open();
+        AddScheme(Tables(), "Rain", 60);
+        AddScheme(Tables(), "Harbour", 180);
+        AddScheme(Tables(), "Forest", 120);
+        Tables().tblPlayList->Append();
+        Tables().tblPlayListName->SetAsString("Evening");
+        Tables().tblPlayList->Post();
         Window.reset();
     }
-    TfrmMain& form = Open();
-    ASSERT_EQ(form.SchemeList->count(), 3);
-    EXPECT_EQ(form.SchemeList->item(0)->text(), "Rain");
-    EXPECT_EQ(form.SchemeList->item(2)->text(), "Forest");
-    EXPECT_TRUE(form.SchemeList->selectedItems().isEmpty());
-    EXPECT_EQ(form.tblSchemesName->AsString(), "Forest");
-    EXPECT_EQ(form.lblLoopLength->Value(), 120);
-    EXPECT_EQ(form.OpenSchemeIndex, -1);
-    ASSERT_EQ(form.PlayList->count(), 1);
-    EXPECT_EQ(form.PlayList->item(0)->text(), "Evening");
+    Open();
+    ASSERT_EQ(Ui().Find<QListWidget>("SchemeList")->count(), 3);
+    EXPECT_EQ(Ui().Find<QListWidget>("SchemeList")->item(0)->text(), "Rain");
+    EXPECT_EQ(Ui().Find<QListWidget>("SchemeList")->item(2)->text(), "Forest");
+    EXPECT_TRUE(Ui().Find<QListWidget>("SchemeList")->selectedItems().isEmpty());
+    EXPECT_EQ(Tables().tblSchemesName->AsString(), "Forest");
+    EXPECT_EQ(Ui().Find<TLedNumber>("lblLoopLength")->Value(), 120);
+    EXPECT_EQ(Window->SchemeListPanel().OpenSchemeIndex(), -1);
+    ASSERT_EQ(Ui().Find<QListWidget>("PlayList")->count(), 1);
+    EXPECT_EQ(Ui().Find<QListWidget>("PlayList")->item(0)->text(), "Evening");
     // Each item carries the bookmark of its own row.
-    form.tblSchemes->GotoBookmark(TfrmMain::ItemBookmark(form.SchemeList->item(1)));
-    EXPECT_EQ(form.tblSchemesName->AsString(), "Harbour");
+    Tables().tblSchemes->GotoBookmark(TSchemeListPanel::ItemBookmark(Ui().Find<QListWidget>("SchemeList")->item(1)));
+    EXPECT_EQ(Tables().tblSchemesName->AsString(), "Harbour");
 }
 
 TEST_F(TMainWindowTest, AStartUpFailureIsShownAndTheWindowOpensWithWhatWasDone)
@@ -135,19 +114,19 @@ TEST_F(TMainWindowTest, AStartUpFailureIsShownAndTheWindowOpensWithWhatWasDone)
     ASSERT_EQ(sqlite3_exec(db, "DROP TABLE soundcatalog", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 
-    TfrmMain& form = Open();
+    Open();
     QStringList errors = Prompts.Texts("error");
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("SoundCatalog", Qt::CaseInsensitive)) << errors[0].toStdString();
-    EXPECT_FALSE(form.Database.TableExists("SoundCatalog"));
-    EXPECT_TRUE(form.tblSchemes->Active());
-    EXPECT_TRUE(form.tblData->Active());
-    EXPECT_FALSE(form.tblCategory->Active()); // the steps after the failure were skipped
+    EXPECT_FALSE(Tables().Database.TableExists("SoundCatalog"));
+    EXPECT_TRUE(Tables().tblSchemes->Active());
+    EXPECT_TRUE(Tables().tblData->Active());
+    EXPECT_FALSE(Tables().tblCategory->Active()); // the steps after the failure were skipped
 }
 
 TEST_F(TMainWindowTest, EveryActionHasItsCaptionAndCategory)
 {
-    TfrmMain& form = Open();
+    Open();
     struct TRow {
         const char* Name;
         const char* Category;
@@ -191,106 +170,109 @@ TEST_F(TMainWindowTest, EveryActionHasItsCaptionAndCategory)
         {"HelpContents", "Help", "&Contents"},
         {"AboutAmbitone", "Help", "About..."},
     };
-    EXPECT_EQ(form.Actions().size(), std::size(rows));
+    EXPECT_EQ(Window->Commands().Actions().size(), std::size(rows));
     for (const TRow& row : rows) {
-        QAction* action = form.ActionByName(row.Name);
+        QAction* action = Ui().Action(row.Name);
         ASSERT_NE(action, nullptr) << row.Name;
         EXPECT_EQ(action->text(), row.Caption) << row.Name;
         EXPECT_EQ(action->property("category").toString(), row.Category) << row.Name;
     }
-    EXPECT_TRUE(form.MuteSchemeSample->isCheckable());
-    EXPECT_EQ(HintLongPart(form.UseSample->statusTip()), "Place selected sample into the current ambitone.");
-    EXPECT_EQ(form.ExportCategory->toolTip(), "Export Category");
+    EXPECT_TRUE(Ui().Action("MuteSchemeSample")->isCheckable());
+    EXPECT_EQ(HintLongPart(Ui().Action("UseSample")->statusTip()), "Place selected sample into the current ambitone.");
+    EXPECT_EQ(Ui().Action("ExportCategory")->toolTip(), "Export Category");
 }
 
 TEST_F(TMainWindowTest, MenusHoldTheirItemsInOrder)
 {
-    TfrmMain& form = Open();
-    EXPECT_EQ(MenuItems(TopMenu(form, "File")), QStringList({"Exit1"}));
-    EXPECT_EQ(MenuItems(TopMenu(form, "Title")),
+    Open();
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("File")), QStringList({"Exit1"}));
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("Title")),
               QStringList({"NewScheme", "RenameScheme", "DeleteScheme", "-", "ExportAmbitone", "ImportAmbitone"}));
-    QMenu* ambitone = TopMenu(form, "Ambitone");
-    EXPECT_EQ(MenuItems(ambitone),
+    QMenu* ambitone = Ui().TopMenu("Ambitone");
+    EXPECT_EQ(TWindowDriver::MenuItems(ambitone),
               QStringList({"PlaySchemeSample", "RemoveSample", "-", "SetSoundPattern", "[Frequency]", "-",
                            "MuteSchemeSample", "SoloSchemeSample", "UnmuteAllSchemeSample", "-",
                            "SampleFixEndingPop", "-", "ClearAllSchemeSamples"}));
-    EXPECT_EQ(MenuItems(SubMenu(ambitone, "Frequency")), QStringList({"RandomizeSample", "RepeatOnPlay"}));
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().SubMenu(ambitone, "Frequency")), QStringList({"RandomizeSample", "RepeatOnPlay"}));
     const QStringList samples = {"PlaySample", "UseSample",    "DeleteSample",  "-", "[Category]", "-",
                                  "FixEndingPop", "-", "ImportSamples", "ExportSample"};
     const QStringList category = {"NewCategory", "NewSubCategory", "RemoveCategory", "-", "ImportCategory",
                                   "ExportCategory"};
-    EXPECT_EQ(MenuItems(TopMenu(form, "Samples")), samples);
-    EXPECT_EQ(MenuItems(SubMenu(TopMenu(form, "Samples"), "Category")), category);
-    EXPECT_EQ(MenuItems(TopMenu(form, "Help")), QStringList({"HelpContents", "-", "AboutAmbitone"}));
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("Samples")), samples);
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().SubMenu(Ui().TopMenu("Samples"), "Category")), category);
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("Help")), QStringList({"HelpContents", "-", "AboutAmbitone"}));
 
-    EXPECT_EQ(MenuItems(form.SchemeListPopup),
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().Popup("SchemeListPopup")),
               QStringList({"NewScheme", "RenameScheme", "DeleteScheme", "-", "ExportAmbitone", "ImportAmbitone"}));
-    EXPECT_EQ(MenuItems(form.SchemePopup),
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().Popup("SchemePopup")),
               QStringList({"PlaySchemeSample", "RemoveSample", "-", "MuteSchemeSample", "SoloSchemeSample",
                            "UnmuteAllSchemeSample", "-", "SampleFixEndingPop", "-", "ClearAllSchemeSamples"}));
-    EXPECT_EQ(MenuItems(form.FreqPopup), QStringList({"RandomizeSample", "RepeatOnPlay"}));
-    EXPECT_EQ(MenuItems(form.SamplePopup), samples);
-    EXPECT_EQ(MenuItems(SubMenu(form.SamplePopup, "Category")), category);
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().Popup("FreqPopup")), QStringList({"RandomizeSample", "RepeatOnPlay"}));
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().Popup("SamplePopup")), samples);
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().SubMenu(Ui().Popup("SamplePopup"), "Category")), category);
 }
 
 TEST_F(TMainWindowTest, EnablingFollowsTheSelection)
 {
-    TfrmMain& form = Open();
-    AddScheme(form, "Rain", 60);
-    form.UpdateActions();
-    for (QAction* action : {form.RenameScheme, form.DeleteScheme, form.ExportAmbitone, form.RemoveSample,
-                            form.PlaySchemeSample, form.MuteSchemeSample, form.SoloSchemeSample,
-                            form.RepeatOnPlay, form.SetSoundPattern, form.ClearAllSchemeSamples, form.UseSample})
-        EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
-    for (QAction* action : {form.NewScheme, form.ImportAmbitone, form.HelpContents, form.UnmuteAllSchemeSample,
-                            form.ImportSamples, form.NewCategory, form.ImportCategory})
-        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
-    EXPECT_FALSE(form.PropGroup->isEnabled());
-    EXPECT_FALSE(form.SongGrid->isEnabled());
+    Open();
+    AddScheme(Tables(), "Rain", 60);
+    for (const char* command : {"RenameScheme", "DeleteScheme", "ExportAmbitone", "RemoveSample", "PlaySchemeSample",
+                                "MuteSchemeSample", "SoloSchemeSample", "RepeatOnPlay", "SetSoundPattern",
+                                "ClearAllSchemeSamples", "UseSample"})
+        EXPECT_FALSE(Ui().Enabled(command)) << command;
+    for (const char* command : {"NewScheme", "ImportAmbitone", "HelpContents", "UnmuteAllSchemeSample",
+                                "ImportSamples", "NewCategory", "ImportCategory"})
+        EXPECT_TRUE(Ui().Enabled(command)) << command;
+    EXPECT_FALSE(Ui().Find("PropGroup")->isEnabled());
+    EXPECT_FALSE(Ui().Find("SongGrid")->isEnabled());
 
-    form.NewSchemeExecute();
-    form.SelectedRow = 0; // a row of the open scheme is selected
-    form.UpdateActions();
-    for (QAction* action : {form.RenameScheme, form.DeleteScheme, form.ExportAmbitone, form.RemoveSample,
-                            form.PlaySchemeSample, form.MuteSchemeSample, form.SoloSchemeSample,
-                            form.RepeatOnPlay, form.SetSoundPattern})
-        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
-    EXPECT_TRUE(form.PropGroup->isEnabled());
-    EXPECT_FALSE(form.UseSample->isEnabled()); // no sample node selected in the tree
+    ASSERT_TRUE(Ui().Trigger("NewScheme"));
+    Window->SchemePanel().SelectRow(0); // a row of the open scheme is selected
+    for (const char* command : {"RenameScheme", "DeleteScheme", "ExportAmbitone", "RemoveSample", "PlaySchemeSample",
+                                "MuteSchemeSample", "SoloSchemeSample", "RepeatOnPlay", "SetSoundPattern"})
+        EXPECT_TRUE(Ui().Enabled(command)) << command;
+    EXPECT_TRUE(Ui().Find("PropGroup")->isEnabled());
+    EXPECT_FALSE(Ui().Enabled("UseSample")); // no sample node selected in the tree
 }
 
 TEST_F(TMainWindowTest, HintsPutTheirLongPartInTheStatusBar)
 {
     TfrmMain& form = Open();
     form.show();
-    EXPECT_EQ(form.SchemeList->toolTip(), "");
+    QWidget* list = Ui().Find("SchemeList");
+    EXPECT_EQ(list->toolTip(), "");
     QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(form.SchemeList, &enter);
+    QCoreApplication::sendEvent(list, &enter);
     EXPECT_EQ(form.statusBar()->currentMessage(), "Available ambitones.");
     QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(form.SchemeList, &leave);
+    QCoreApplication::sendEvent(list, &leave);
     EXPECT_EQ(form.statusBar()->currentMessage(), "");
     // A hint without a bar goes to the status bar whole.
-    QCoreApplication::sendEvent(form.MasterVolumeSlider, &enter);
+    QCoreApplication::sendEvent(Ui().Find("MasterVolumeSlider"), &enter);
     EXPECT_EQ(form.statusBar()->currentMessage(), "Main Volume");
     // Menu items report their hints the same way.
-    form.ExportCategory->showStatusText(&form);
+    Ui().Action("ExportCategory")->showStatusText(&form);
     EXPECT_EQ(form.statusBar()->currentMessage(), "Export the selected Ambitone category.");
 }
 
 TEST_F(TMainWindowTest, TimersAndPagesStartAsTheProgramNeedsThem)
 {
-    TfrmMain& form = Open();
-    EXPECT_EQ(form.PlayTimer->interval(), 1000);
-    EXPECT_FALSE(form.PlayTimer->isActive());
-    EXPECT_EQ(form.PatternTime->interval(), 100);
-    EXPECT_TRUE(form.PatternTime->isActive());
-    EXPECT_EQ(form.ScrollTimer->interval(), 10);
-    EXPECT_FALSE(form.ScrollTimer->isActive());
-    ASSERT_EQ(form.PageControl->count(), 2);
-    EXPECT_EQ(form.PageControl->tabText(0), "Ambitone");
-    EXPECT_EQ(form.PageControl->tabText(1), "Musical Environment");
-    EXPECT_FALSE(form.PageControl->isTabVisible(1));
+    Open();
+    // The scheduler's second and motion tick are the playback timers: the
+    // motion tick runs from start-up, the second only while playing.
+    const TScheduler& scheduler = Window->SchemePanel().Scheduler();
+    EXPECT_EQ(TScheduler::PlayInterval, 1000);
+    EXPECT_EQ(TScheduler::PatternInterval, 100);
+    EXPECT_FALSE(scheduler.Playing());
+    EXPECT_TRUE(scheduler.MotionRunning());
+    auto* scroll = Window->CatalogPanel().ScrollTimer;
+    EXPECT_EQ(scroll->interval(), 10);
+    EXPECT_FALSE(scroll->isActive());
+    auto* pages = Ui().Find<QTabWidget>("PageControl");
+    ASSERT_EQ(pages->count(), 2);
+    EXPECT_EQ(pages->tabText(0), "Ambitone");
+    EXPECT_EQ(pages->tabText(1), "Musical Environment");
+    EXPECT_FALSE(pages->isTabVisible(1));
 }
 
 TEST_F(TMainWindowTest, PlacementAndSplittersStartAtTheirFirstRunValuesAndComeBack)
@@ -300,14 +282,14 @@ TEST_F(TMainWindowTest, PlacementAndSplittersStartAtTheirFirstRunValuesAndComeBa
         form.show();
         QCoreApplication::processEvents();
         EXPECT_EQ(form.size(), QSize(747, 585));
-        EXPECT_EQ(SplitterPosition(form.MainSpit), 502);
-        EXPECT_EQ(SplitterPosition(form.SchemesSplitPanel), 164);
+        EXPECT_EQ(SplitterPosition(Ui().Find<QSplitter>("MainSpit")), 502);
+        EXPECT_EQ(SplitterPosition(Ui().Find<QSplitter>("SchemesSplitPanel")), 164);
         form.resize(900, 640);
         form.move(40, 30);
         QCoreApplication::processEvents();
-        SetSplitterPosition(form.MainSpit, 560);
-        SetSplitterPosition(form.SchemesSplitPanel, 200);
-        SetSplitterPosition(form.MusicSplitPanel, 300);
+        SetSplitterPosition(Ui().Find<QSplitter>("MainSpit"), 560);
+        SetSplitterPosition(Ui().Find<QSplitter>("SchemesSplitPanel"), 200);
+        SetSplitterPosition(Ui().Find<QSplitter>("MusicSplitPanel"), 300);
         CloseAndDestroy();
     }
     EXPECT_EQ(Settings->value("MainSpit").toInt(), 560);
@@ -319,9 +301,9 @@ TEST_F(TMainWindowTest, PlacementAndSplittersStartAtTheirFirstRunValuesAndComeBa
     form.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(form.size(), QSize(900, 640));
-    EXPECT_EQ(SplitterPosition(form.MainSpit), 560);
-    EXPECT_EQ(SplitterPosition(form.SchemesSplitPanel), 200);
-    EXPECT_EQ(SplitterPosition(form.MusicSplitPanel), 300);
+    EXPECT_EQ(SplitterPosition(Ui().Find<QSplitter>("MainSpit")), 560);
+    EXPECT_EQ(SplitterPosition(Ui().Find<QSplitter>("SchemesSplitPanel")), 200);
+    EXPECT_EQ(SplitterPosition(Ui().Find<QSplitter>("MusicSplitPanel")), 300);
 }
 
 TEST_F(TMainWindowTest, ExitWritesTheOpenSchemeBackAsClosingDoes)
@@ -329,23 +311,23 @@ TEST_F(TMainWindowTest, ExitWritesTheOpenSchemeBackAsClosingDoes)
     {
         TfrmMain& form = Open();
         form.show();
-        form.NewSchemeExecute();
-        form.TitleEditExit();
-        form.lblLoopLength->SetValue(120); // the loop length the user set
-        form.Exit1Click();
+        ASSERT_TRUE(Ui().Trigger("NewScheme"));
+        Window->SchemeListPanel().TitleEditExit();
+        Window->SchemePanel().Scheduler().SetLoopLength(120); // the loop length the user set
+        Ui().Action("Exit1")->trigger();
         Window.reset();
     }
-    TfrmMain& form = Open();
-    ASSERT_EQ(form.SchemeList->count(), 1);
-    EXPECT_EQ(form.tblSchemesLoopPeriod->AsInteger(), 120);
+    Open();
+    ASSERT_EQ(Ui().Find<QListWidget>("SchemeList")->count(), 1);
+    EXPECT_EQ(Tables().tblSchemesLoopPeriod->AsInteger(), 120);
 }
 
 TEST_F(TMainWindowTest, ClosingWithNoSchemesAddsNoRow)
 {
     Open().show();
     CloseAndDestroy();
-    TfrmMain& form = Open();
-    EXPECT_EQ(form.tblSchemes->RecordCount(), 0);
+    Open();
+    EXPECT_EQ(Tables().tblSchemes->RecordCount(), 0);
 }
 
 TEST_F(TMainWindowTest, AnErrorEscapingAnEventIsShownAndTheProgramGoesOn)
@@ -355,97 +337,112 @@ TEST_F(TMainWindowTest, AnErrorEscapingAnEventIsShownAndTheProgramGoesOn)
     QCoreApplication::processEvents();
     ASSERT_EQ(Prompts.Texts("error"), QStringList({"disk I/O error"}));
     // The window still answers commands afterwards.
-    form.NewSchemeExecute();
-    EXPECT_EQ(form.SchemeList->count(), 1);
+    ASSERT_TRUE(Ui().Trigger("NewScheme"));
+    EXPECT_EQ(Ui().Find<QListWidget>("SchemeList")->count(), 1);
 }
 
 TEST_F(TMainWindowTest, F1OpensTheTopicOfTheFocusedPane)
 {
     TfrmMain& form = Open();
     form.show();
-    form.NewSchemeExecute(); // the scheme panel takes the focus only with a scheme open
-    form.TitleEditExit();
-    form.UpdateActions();
+    ASSERT_TRUE(Ui().Trigger("NewScheme")); // the scheme panel takes the focus only with a scheme open
+    Window->SchemeListPanel().TitleEditExit();
+    Ui().Update();
     QApplication::setActiveWindow(&form);
     struct TCase {
-        QWidget* Focus;
+        const char* Control;
         int Context;
     };
-    for (TCase c : {TCase{form.SchemeList, 90}, TCase{form.SoundTree, 100}, TCase{form.chkCounter, 130}}) {
-        c.Focus->setFocus();
-        ASSERT_EQ(QApplication::focusWidget(), c.Focus);
+    for (TCase c : {TCase{"SchemeList", 90}, TCase{"SoundTree", 100}, TCase{"chkCounter", 130}}) {
+        QWidget* focus = Ui().Find(c.Control);
+        focus->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), focus);
         form.HelpForFocus();
-        ASSERT_NE(form.HelpRouter->Window(), nullptr);
-        EXPECT_EQ(form.HelpRouter->CurrentTopicTitle(),
-                  [&] {
-                      THelpRouter reference(nullptr);
-                      reference.ShowContext(c.Context);
-                      return reference.CurrentTopicTitle();
-                  }())
-            << c.Context;
+        ASSERT_NE(form.HelpRouter().Window(), nullptr);
+        THelpRouter reference(nullptr);
+        reference.ShowContext(c.Context);
+        EXPECT_EQ(form.HelpRouter().CurrentTopicTitle(), reference.CurrentTopicTitle()) << c.Context;
     }
-    form.HelpContentsExecute();
+    ASSERT_TRUE(Ui().Trigger("HelpContents"));
     THelpRouter reference(nullptr);
     reference.ShowContents();
-    EXPECT_EQ(form.HelpRouter->CurrentTopicTitle(), reference.CurrentTopicTitle());
+    EXPECT_EQ(form.HelpRouter().CurrentTopicTitle(), reference.CurrentTopicTitle());
 }
 
 TEST_F(TMainWindowTest, WithoutAnOutputMixerTheVolumeSliderRestsDisabledInTheMiddle)
 {
-    TfrmMain& form = Open();
+    Open();
     EXPECT_TRUE(Prompts.Texts("error").isEmpty());
-    EXPECT_FALSE(form.MasterVolumeSlider->isEnabled());
-    EXPECT_EQ(form.MasterVolumeSlider->minimum(), 0);
-    EXPECT_EQ(form.MasterVolumeSlider->maximum(), 2);
-    EXPECT_EQ(form.MasterVolumeSlider->value(), 1);
-    EXPECT_EQ(form.MasterVolumeSlider->toolTip(), "Main Volume");
+    EXPECT_FALSE(Ui().Find<TMMMixerSlider>("MasterVolumeSlider")->isEnabled());
+    EXPECT_EQ(Ui().Find<TMMMixerSlider>("MasterVolumeSlider")->minimum(), 0);
+    EXPECT_EQ(Ui().Find<TMMMixerSlider>("MasterVolumeSlider")->maximum(), 2);
+    EXPECT_EQ(Ui().Find<TMMMixerSlider>("MasterVolumeSlider")->value(), 1);
+    EXPECT_EQ(Ui().Find<TMMMixerSlider>("MasterVolumeSlider")->toolTip(), "Main Volume");
 }
 
 TEST_F(TMainWindowTest, TheWindowOwnsTheMixerWithItsSettingsAndAPreviewChannel)
 {
-    TfrmMain& form = Open();
-    ASSERT_NE(form.WaveMixer, nullptr);
-    EXPECT_EQ(form.WaveMixer->Level(), TMMDSLevel::prNormal);
-    EXPECT_EQ(form.WaveMixer->SpeakerConfiguration(), TMMDSSpeakerConfig::scQuad);
-    EXPECT_EQ(form.WaveMixer->BitLength(), TMMBits::b16Bit);
-    EXPECT_EQ(form.WaveMixer->SampleRate(), 44100);
-    EXPECT_EQ(form.WaveMixer->Mode(), TMMMode::mMultiChannel);
-    EXPECT_TRUE(form.WaveMixer->Use3D());
-    EXPECT_FALSE(form.WaveMixer->IsOpen()); // opened by the first play
-    ASSERT_NE(form.SampleChannel, nullptr);
-    EXPECT_EQ(form.SampleChannel->Sound3D().ConeOrientation().Z(), -1);
+    Open();
+    TMMDSWaveMixer* mixer = Window->Sound().WaveMixer();
+    ASSERT_NE(mixer, nullptr);
+    EXPECT_EQ(mixer->Level(), TMMDSLevel::prNormal);
+    EXPECT_EQ(mixer->SpeakerConfiguration(), TMMDSSpeakerConfig::scQuad);
+    EXPECT_EQ(mixer->BitLength(), TMMBits::b16Bit);
+    EXPECT_EQ(mixer->SampleRate(), 44100);
+    EXPECT_EQ(mixer->Mode(), TMMMode::mMultiChannel);
+    EXPECT_TRUE(mixer->Use3D());
+    EXPECT_FALSE(mixer->IsOpen()); // opened by the first play
+    TMMDSMixChannel* preview = Window->Sound().SampleChannel();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->Sound3D().ConeOrientation().Z(), -1);
 
     // A sample played on the preview channel opens the device and sounds.
-    TWaveFormat format = TWaveFormat::Pcm(1, 22050, 16);
-    std::string image = "RIFF";
-    auto le = [&](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            image.push_back(static_cast<char>(v >> (8 * i)));
-    };
-    le(36 + 2000, 4);
-    image += "WAVEfmt ";
-    le(16, 4);
-    image.append(reinterpret_cast<const char*>(format.Bytes()), 16);
-    image += "data";
-    le(2000, 4);
-    image.append(2000, '\x10');
-    std::istringstream in(image);
-    form.SampleChannel->Wave().LoadFromStream(in);
-    form.SampleChannel->Play();
-    EXPECT_TRUE(form.WaveMixer->IsOpen());
-    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+    std::istringstream in(ToneWaveString(1000));
+    preview->Wave().LoadFromStream(in);
+    preview->Play();
+    EXPECT_TRUE(mixer->IsOpen());
+    EXPECT_TRUE(preview->IsPlaying());
 }
 
 TEST_F(TMainWindowTest, WithoutASoundDeviceTheWindowOpensAndSaysWhy)
 {
-    TMainWindowEnvironment environment;
-    environment.DataDirectory = DataDir;
-    environment.Prompts = &Prompts;
-    environment.Settings = Settings.get();
-    environment.MixerBackend = MixerBackend;
+    TMainWindowEnvironment environment = Environment();
     environment.SoundBackend = []() -> std::unique_ptr<ISoundBackend> { throw EDirectSoundError(0x88780078); };
     Window = std::make_unique<TfrmMain>(environment);
     EXPECT_EQ(Prompts.Texts("error"), QStringList({"No driver"}));
-    EXPECT_EQ(Window->WaveMixer, nullptr);
-    EXPECT_TRUE(Window->tblSchemes->Active()); // the rest of the start went on
+    EXPECT_EQ(Window->Sound().WaveMixer(), nullptr);
+    EXPECT_TRUE(Window->Tables().tblSchemes->Active()); // the rest of the start went on
+    // Schemes still open and keep their loop, with nothing to play them on.
+    TWindowDriver ui(*Window);
+    ASSERT_TRUE(ui.Trigger("NewScheme"));
+    EXPECT_EQ(ui.Find<TLedNumber>("lblLoopLength")->Value(), 60);
+}
+
+TEST_F(TMainWindowTest, EveryReachableControlHasAnAccessibleName)
+{
+    TfrmMain& form = Show();
+    for (QWidget* widget : form.findChildren<QWidget*>()) {
+        const bool named = !widget->objectName().isEmpty() && !widget->objectName().startsWith("qt_");
+        if (IsReachableControl(widget) && named) {
+            EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->objectName().toStdString();
+        }
+    }
+    // Screen readers and automation find the main controls by these names.
+    const std::pair<const char*, const char*> names[] = {
+        {"Titles", "SchemeList"},
+        {"Sound Sample Library", "SoundTree"},
+        {"Autoplay samples", "chkPlaySample"},
+        {"Show samples' timer progress", "chkCounter"},
+        {"Main Volume", "MasterVolumeSlider"},
+        {"Loop length", "lblLoopLength"},
+        {"Play list", "PlayList"},
+    };
+    for (const auto& [name, object] : names) {
+        QWidget* widget = Ui().FindWidget(name);
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(widget->objectName(), object) << name;
+    }
+    EXPECT_EQ(Ui().Find("Titles")->accessibleDescription(), "Available ambitones.");
+    EXPECT_EQ(Ui().Find("Autoplay samples")->accessibleDescription(),
+              "Automatically play selections from the sample library when they receive focus.");
 }

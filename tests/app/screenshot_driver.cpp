@@ -4,10 +4,15 @@
 // Usage: screenshot_driver OUT.png [--dialog DIALOG.png] [WIDTH HEIGHT]
 #include "app/application.h"
 #include "app/frm_main.h"
-#include "app/prompts.h"
+#include "support/scripted_prompts.h"
+#include "support/wave_image.h"
+#include "support/window_driver.h"
 #include "audio/backends/sound_backend.h"
 #include "audio/mixer_control.h"
+#include "audio/sound_services.h"
 #include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
+#include "scheme/scheme_list_panel.h"
 #include "catalog/frm_sound_dialog.h"
 #include "catalog/sound_tree.h"
 
@@ -30,31 +35,9 @@
 namespace {
 
 // Half a second of a 16-bit mono tone as a RIFF WAVE file.
-bool WriteTone(const QString& path, double pitch)
+bool WriteTone(const QString& path, int pitch)
 {
-    constexpr uint32_t kRate = 22050;
-    constexpr uint32_t kFrames = kRate / 2;
-    std::vector<uint8_t> image;
-    auto put = [&](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            image.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    auto tag = [&](const char* id) { image.insert(image.end(), id, id + 4); };
-    tag("RIFF");
-    put(36 + kFrames * 2, 4);
-    tag("WAVE");
-    tag("fmt ");
-    put(16, 4);
-    put(1, 2); // PCM
-    put(1, 2); // mono
-    put(kRate, 4);
-    put(kRate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    tag("data");
-    put(kFrames * 2, 4);
-    for (uint32_t i = 0; i < kFrames; ++i)
-        put(static_cast<uint16_t>(static_cast<int16_t>(6000 * std::sin(2 * M_PI * pitch * i / kRate))), 2);
+    const std::vector<uint8_t> image = ToneWave(11025, pitch);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) &&
            file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size())) ==
@@ -63,7 +46,7 @@ bool WriteTone(const QString& path, double pitch)
 
 QTreeWidgetItem* FindNode(const TfrmMain& form, const QString& label)
 {
-    const auto found = form.SoundTree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
+    const auto found = form.CatalogPanel().SoundTree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -72,10 +55,10 @@ QTreeWidgetItem* FindNode(const TfrmMain& form, const QString& label)
 QTreeWidgetItem* NewCategory(TfrmMain& form, const QString& name, QTreeWidgetItem* under = nullptr)
 {
     if (under)
-        form.SoundTree->setCurrentItem(under);
-    form.NewCategoryExecute(under ? 1 : 0);
-    QTreeWidgetItem* node = form.SoundTree->currentItem();
-    for (QLineEdit* editor : form.SoundTree->findChildren<QLineEdit*>()) {
+        form.CatalogPanel().SoundTree->setCurrentItem(under);
+    form.CatalogPanel().NewCategoryExecute(under ? 1 : 0);
+    QTreeWidgetItem* node = form.CatalogPanel().SoundTree->currentItem();
+    for (QLineEdit* editor : form.CatalogPanel().SoundTree->findChildren<QLineEdit*>()) {
         if (!editor->isVisible())
             continue;
         editor->setText(name);
@@ -85,16 +68,16 @@ QTreeWidgetItem* NewCategory(TfrmMain& form, const QString& name, QTreeWidgetIte
         break;
     }
     if (node && node->text(0) != name)
-        form.SoundTreeEdited(node, name);
+        form.CatalogPanel().SoundTreeEdited(node, name);
     return node;
 }
 
 void Move(TfrmMain& form, const QString& sample, QTreeWidgetItem* category)
 {
-    form.SoundTree->setCurrentItem(FindNode(form, sample));
-    form.SoundTreeStartDrag();
-    form.SoundTreeDragDrop(category);
-    form.SoundTreeEndDrag();
+    form.CatalogPanel().SoundTree->setCurrentItem(FindNode(form, sample));
+    form.CatalogPanel().SoundTreeStartDrag();
+    form.CatalogPanel().SoundTreeDragDrop(category);
+    form.CatalogPanel().SoundTreeEndDrag();
 }
 
 void FillCatalogue(TfrmMain& form, const QString& folder)
@@ -112,7 +95,7 @@ void FillCatalogue(TfrmMain& form, const QString& folder)
         if (WriteTone(path, pitch))
             paths << path;
     }
-    form.ImportSampleFiles(paths);
+    form.CatalogPanel().ImportSampleFiles(paths);
 
     QTreeWidgetItem* weather = NewCategory(form, QStringLiteral("Weather"));
     QTreeWidgetItem* rain = NewCategory(form, QStringLiteral("Rain"), weather);
@@ -128,8 +111,8 @@ void FillCatalogue(TfrmMain& form, const QString& folder)
     rain->setExpanded(true);
     thunder->setExpanded(false);
     night->setExpanded(false);
-    form.UnfiledNode->setExpanded(true);
-    form.SoundTree->setCurrentItem(FindNode(form, QStringLiteral("Rain on Leaves.wav")));
+    form.CatalogPanel().UnfiledNode()->setExpanded(true);
+    form.CatalogPanel().SoundTree->setCurrentItem(FindNode(form, QStringLiteral("Rain on Leaves.wav")));
 }
 
 } // namespace
@@ -172,13 +155,13 @@ int main(int argc, char** argv)
     TfrmMain form(environment);
     form.show();
     for (const char* title : {"Rain Forest", "Night Harbour", "Mountain Stream", "Thunderstorm"}) {
-        form.NewSchemeExecute();
-        form.TitleEdit->setText(title);
-        form.TitleEditExit();
+        TWindowDriver(form).Trigger("NewScheme");
+        form.SchemeListPanel().TitleEdit->setText(title);
+        form.SchemeListPanel().TitleEditExit();
     }
     const QString sounds = QDir(home).filePath("Sounds");
     FillCatalogue(form, sounds);
-    form.SchemeList->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    form.SchemeListPanel().SchemeList->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
     if (positional.size() >= 3)
         form.resize(positional[1].toInt(), positional[2].toInt());
     form.UpdateActions();
@@ -193,7 +176,7 @@ int main(int argc, char** argv)
             app.quit();
             return;
         }
-        dialog = std::make_unique<TfrmSoundDialog>(form);
+        dialog = std::make_unique<TfrmSoundDialog>(&form, form.Sound().WaveMixer(), prompts);
         dialog->SetCurrentDirectory(sounds);
         dialog->FileList->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
         dialog->show();

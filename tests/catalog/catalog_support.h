@@ -2,18 +2,24 @@
 // A main window over a fresh data directory, with helpers to put WAV files
 // on disk and to reach the catalogue's nodes by their labels.
 
-#include "support/main_window_fixture.h"
+#include "support/wave_image.h"
+#include "support/window_driver.h"
 
+#include "audio/sound_services.h"
 #include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
+#include "store/library_tables.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTreeWidgetItem>
 #include <QTreeWidgetItemIterator>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -25,42 +31,15 @@ inline void PrintTo(const QString& text, std::ostream* out)
     *out << '"' << text.toStdString() << '"';
 }
 
-// A 16-bit mono PCM RIFF WAVE image of a tone; `pitch` tells images apart.
-inline std::vector<uint8_t> ToneWave(int frames, int pitch = 440, uint32_t rate = 22050)
-{
-    std::vector<uint8_t> image;
-    auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) image.push_back(uint8_t(v >> (8 * i))); };
-    auto put16 = [&](uint16_t v) { image.push_back(uint8_t(v)); image.push_back(uint8_t(v >> 8)); };
-    auto tag = [&](const char* t) { for (int i = 0; i < 4; ++i) image.push_back(uint8_t(t[i])); };
-    const uint32_t dataBytes = uint32_t(frames) * 2;
-    tag("RIFF");
-    put32(36 + dataBytes);
-    tag("WAVE");
-    tag("fmt ");
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(rate);
-    put32(rate * 2);
-    put16(2);
-    put16(16);
-    tag("data");
-    put32(dataBytes);
-    for (int i = 0; i < frames; ++i)
-        put16(uint16_t(int16_t(8000 * std::sin(2 * M_PI * pitch * i / double(rate)))));
-    return image;
-}
-
-class TCatalogTest : public TMainWindowFixture {
+class TCatalogTest : public TWindowTest {
 protected:
     // The window shown and exposed, so that label editors can open.
-    TfrmMain& Start()
-    {
-        TfrmMain& form = Open();
-        form.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
-        return form;
-    }
+    TfrmMain& Start() { return Show(); }
+
+    TCatalogPanel& Catalog() { return Window->CatalogPanel(); }
+    TSoundTree* Tree() { return Ui().Find<TSoundTree>("SoundTree"); }
+    QTreeWidgetItem* Unfiled() { return Catalog().UnfiledNode(); }
+    TMMDSMixChannel* Preview() { return Window->Sound().SampleChannel(); }
 
     QString WriteFile(const QString& name, const std::vector<uint8_t>& bytes)
     {
@@ -83,35 +62,35 @@ protected:
             labels << node->child(i)->text(0);
         return labels;
     }
-    static QStringList RootLabels(const TfrmMain& form)
+    QStringList RootLabels(const TfrmMain& /*form*/)
     {
         QStringList labels;
-        for (int i = 0; i < form.SoundTree->topLevelItemCount(); ++i)
-            labels << form.SoundTree->topLevelItem(i)->text(0);
+        for (int i = 0; i < Tree()->topLevelItemCount(); ++i)
+            labels << Tree()->topLevelItem(i)->text(0);
         return labels;
     }
     // The first node, depth first, with this label.
-    static QTreeWidgetItem* Find(const TfrmMain& form, const QString& label)
+    QTreeWidgetItem* Find(const TfrmMain& /*form*/, const QString& label)
     {
-        QTreeWidgetItemIterator it(form.SoundTree);
+        QTreeWidgetItemIterator it(Tree());
         for (; *it; ++it)
             if ((*it)->text(0) == label)
                 return *it;
         return nullptr;
     }
-    static void Select(TfrmMain& form, QTreeWidgetItem* node)
+    void Select(TfrmMain& /*form*/, QTreeWidgetItem* node)
     {
-        form.SoundTree->setCurrentItem(node);
-        form.UpdateActions();
+        Tree()->setCurrentItem(node);
+        Ui().Update();
     }
     // A category made as the user makes it: New (or New Sub under the
     // selection), then the name typed over "New Category".
-    static QTreeWidgetItem* NewCategory(TfrmMain& form, const QString& name, QTreeWidgetItem* under = nullptr)
+    QTreeWidgetItem* NewCategory(TfrmMain& form, const QString& name, QTreeWidgetItem* under = nullptr)
     {
         if (under)
             Select(form, under);
-        form.NewCategoryExecute(under ? 1 : 0);
-        QTreeWidgetItem* node = form.SoundTree->currentItem();
+        Catalog().NewCategoryExecute(under ? 1 : 0);
+        QTreeWidgetItem* node = Tree()->currentItem();
         QLineEdit* editor = LabelEditor(form);
         EXPECT_NE(editor, nullptr) << "no label editor open";
         if (editor) {
@@ -133,21 +112,21 @@ protected:
     }
     // The label editor open in the tree; closed ones linger hidden until
     // they are deleted.
-    static QLineEdit* LabelEditor(const TfrmMain& form)
+    QLineEdit* LabelEditor(const TfrmMain& /*form*/)
     {
-        for (QLineEdit* editor : form.SoundTree->findChildren<QLineEdit*>())
+        for (QLineEdit* editor : Tree()->findChildren<QLineEdit*>())
             if (editor->isVisible())
                 return editor;
         return nullptr;
     }
-    static void Drag(TfrmMain& form, QTreeWidgetItem* node, QTreeWidgetItem* target)
+    void Drag(TfrmMain& form, QTreeWidgetItem* node, QTreeWidgetItem* target)
     {
         Select(form, node);
-        form.SoundTreeStartDrag();
-        if (form.SoundTreeDragOver(target, 20))
-            form.SoundTreeDragDrop(target);
-        form.SoundTreeEndDrag();
+        Catalog().SoundTreeStartDrag();
+        if (Catalog().SoundTreeDragOver(target, 20))
+            Catalog().SoundTreeDragDrop(target);
+        Catalog().SoundTreeEndDrag();
     }
-    int SoundRows(TfrmMain& form) { return form.tblSounds->RecordCount(); }
-    int CategoryRows(TfrmMain& form) { return form.tblCategory->RecordCount(); }
+    int SoundRows(TfrmMain& /*form*/) { return Tables().tblSounds->RecordCount(); }
+    int CategoryRows(TfrmMain& /*form*/) { return Tables().tblCategory->RecordCount(); }
 };

@@ -14,10 +14,10 @@ namespace {
 
 class TSampleImportTest : public TCatalogTest {
 protected:
-    std::vector<uint8_t> StoredImage(TfrmMain& form, QTreeWidgetItem* node)
+    std::vector<uint8_t> StoredImage(TfrmMain& /*form*/, QTreeWidgetItem* node)
     {
-        form.tblSounds->GotoBookmark(TfrmMain::NodeData(node)->Bookmark);
-        return form.tblSounds->ReadBlob("Sound");
+        Tables().tblSounds->GotoBookmark(CatalogNodeData(node)->Bookmark);
+        return Tables().tblSounds->ReadBlob("Sound");
     }
 };
 
@@ -27,29 +27,29 @@ TEST_F(TSampleImportTest, FilesArriveUnderUnfiledInTheOrderGivenWithTheirBytes)
 {
     TfrmMain& form = Start();
     const auto rain = ToneWave(300, 440), thunder = ToneWave(500, 90);
-    form.UnfiledNode->setExpanded(false);
-    form.ImportSampleFiles({WriteFile("Rain.wav", rain), WriteFile("THUNDER.WAV", thunder)});
+    Unfiled()->setExpanded(false);
+    Catalog().ImportSampleFiles({WriteFile("Rain.wav", rain), WriteFile("THUNDER.WAV", thunder)});
 
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"Rain.wav", "THUNDER.WAV"}));
-    EXPECT_TRUE(form.UnfiledNode->isExpanded());
-    EXPECT_EQ(StoredImage(form, form.UnfiledNode->child(0)), rain);
-    EXPECT_EQ(StoredImage(form, form.UnfiledNode->child(1)), thunder);
-    EXPECT_EQ(form.tblSoundsCategory->AsInteger(), -1);
-    const TCatalogNodeData* data = TfrmMain::NodeData(form.UnfiledNode->child(1));
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"Rain.wav", "THUNDER.WAV"}));
+    EXPECT_TRUE(Unfiled()->isExpanded());
+    EXPECT_EQ(StoredImage(form, Unfiled()->child(0)), rain);
+    EXPECT_EQ(StoredImage(form, Unfiled()->child(1)), thunder);
+    EXPECT_EQ(Tables().tblSoundsCategory->AsInteger(), -1);
+    const TCatalogNodeData* data = CatalogNodeData(Unfiled()->child(1));
     ASSERT_NE(data, nullptr);
     EXPECT_FALSE(data->IsCategory);
-    EXPECT_EQ(data->RecordNo, form.tblSoundsRecordNo->AsInteger());
-    EXPECT_EQ(form.lblRecordCount->text(), "2 samples");
+    EXPECT_EQ(data->RecordNo, Tables().tblSoundsRecordNo->AsInteger());
+    EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "2 samples");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // The same file again is another sample of the same name.
-    form.ImportSampleFiles({TempPath("Rain.wav")});
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"Rain.wav", "THUNDER.WAV", "Rain.wav"}));
-    EXPECT_TRUE(form.UnfiledNode->isExpanded());
+    Catalog().ImportSampleFiles({TempPath("Rain.wav")});
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"Rain.wav", "THUNDER.WAV", "Rain.wav"}));
+    EXPECT_TRUE(Unfiled()->isExpanded());
 
     CloseAndDestroy();
-    TfrmMain& again = Start();
-    EXPECT_EQ(Labels(again.UnfiledNode), QStringList({"Rain.wav", "THUNDER.WAV", "Rain.wav"}));
+    Start();
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"Rain.wav", "THUNDER.WAV", "Rain.wav"}));
 }
 
 TEST_F(TSampleImportTest, OtherNamesAreSkippedSilentlyAndUnplayableWavesAreNamedOnce)
@@ -59,8 +59,8 @@ TEST_F(TSampleImportTest, OtherNamesAreSkippedSilentlyAndUnplayableWavesAreNamed
                             WriteFile("noextension", ToneWave(100)), WriteText("broken.wav", "not a wave"),
                             WriteFile("clip.Wav", ToneWave(100)),  WriteFile("empty.wav", {}),
                             WriteFile("ok.wav", ToneWave(120))};
-    form.ImportSampleFiles(paths);
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"clip.Wav", "ok.wav"}));
+    Catalog().ImportSampleFiles(paths);
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"clip.Wav", "ok.wav"}));
     EXPECT_EQ(SoundRows(form), 2);
     const QStringList messages = Prompts.Texts("message");
     ASSERT_EQ(messages.size(), 1);
@@ -76,10 +76,10 @@ TEST_F(TSampleImportTest, AFileThatCannotBeReadStopsTheImportThereLeavingNoRow)
     TfrmMain& form = Start();
     const QStringList paths{WriteFile("first.wav", ToneWave(100)), WriteText("bad.wav", "junk"),
                             TempPath("missing.wav"), WriteFile("after.wav", ToneWave(100))};
-    EXPECT_THROW(form.ImportSampleFiles(paths), ECatalogError);
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList{"first.wav"});
+    EXPECT_THROW(Catalog().ImportSampleFiles(paths), ECatalogError);
+    EXPECT_EQ(Labels(Unfiled()), QStringList{"first.wav"});
     EXPECT_EQ(SoundRows(form), 1);
-    EXPECT_FALSE(form.tblSounds->IsEditing());
+    EXPECT_FALSE(Tables().tblSounds->IsEditing());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // What was rejected before the stop is still reported.
     ASSERT_EQ(Prompts.Texts("message").size(), 1);
@@ -90,9 +90,9 @@ TEST_F(TSampleImportTest, AFileThatCannotBeReadStopsTheImportThereLeavingNoRow)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(TempPath("missing.wav"))});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.SoundTree->viewport(), &enter);
+    QApplication::sendEvent(Tree()->viewport(), &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.SoundTree->viewport(), &drop);
+    QApplication::sendEvent(Tree()->viewport(), &drop);
     ASSERT_EQ(Prompts.Texts("error").size(), 1);
     EXPECT_TRUE(Prompts.Texts("error")[0].startsWith("Cannot open file " + TempPath("missing.wav")));
 }
@@ -104,8 +104,8 @@ TEST_F(TSampleImportTest, ProgressCanBeCancelledBetweenFilesAndTheFilesDoneStay)
     for (int i = 0; i < 5; ++i)
         paths << WriteFile(QString("n%1.wav").arg(i), ToneWave(100 + i));
     Prompts.CancelProgressAfter(2);
-    form.ImportSampleFiles(paths);
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"n0.wav", "n1.wav"}));
+    Catalog().ImportSampleFiles(paths);
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"n0.wav", "n1.wav"}));
     EXPECT_EQ(Prompts.Texts("progress"), QStringList{"Importing samples 5"});
     const QStringList steps = Prompts.Texts("step");
     ASSERT_GE(steps.size(), 3);
@@ -118,7 +118,7 @@ TEST_F(TSampleImportTest, FilesDroppedAnywhereOnTheTreeLandUnderUnfiled)
 {
     TfrmMain& form = Start();
     QTreeWidgetItem* category = NewCategory(form, "Weather");
-    const QPoint onCategory = form.SoundTree->visualItemRect(category).center();
+    const QPoint onCategory = Tree()->visualItemRect(category).center();
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(WriteFile("wind.wav", ToneWave(100))),
@@ -126,18 +126,18 @@ TEST_F(TSampleImportTest, FilesDroppedAnywhereOnTheTreeLandUnderUnfiled)
                   QUrl::fromLocalFile(WriteFile("hail.WAV", ToneWave(100))),
                   QUrl(QStringLiteral("https://example.invalid/remote.wav"))});
     QDragEnterEvent enter(onCategory, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.SoundTree->viewport(), &enter);
+    QApplication::sendEvent(Tree()->viewport(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(onCategory), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.SoundTree->viewport(), &drop);
+    QApplication::sendEvent(Tree()->viewport(), &drop);
 
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"wind.wav", "hail.WAV"}));
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"wind.wav", "hail.WAV"}));
     EXPECT_EQ(category->childCount(), 0);
 
     // Text that is not a file list is refused.
     QMimeData text;
     text.setText("wind.wav");
     QDragEnterEvent refused(onCategory, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.SoundTree->viewport(), &refused);
+    QApplication::sendEvent(Tree()->viewport(), &refused);
     EXPECT_FALSE(refused.isAccepted());
 }

@@ -16,12 +16,12 @@ protected:
     TfrmMain& Start()
     {
         TfrmMain& form = TCatalogTest::Start();
-        form.ImportSampleFiles({WriteFile("short.wav", ToneWave(2205, 300)), WriteFile("long.wav", ToneWave(22050, 500))});
+        Catalog().ImportSampleFiles({WriteFile("short.wav", ToneWave(2205, 300)), WriteFile("long.wav", ToneWave(22050, 500))});
         Short = Find(form, "short.wav");
         Long = Find(form, "long.wav");
         return form;
     }
-    static uint32_t PreviewBytes(TfrmMain& form) { return form.SampleChannel->Wave().DataBytes(); }
+    uint32_t PreviewBytes(TfrmMain& /*form*/) { return Preview()->Wave().DataBytes(); }
     static std::vector<uint8_t> ReadFile(const QString& path)
     {
         QFile file(path);
@@ -38,33 +38,33 @@ protected:
 TEST_F(TSamplePreviewTest, WithAutoplayOffSelectingLoadsAndPlaySamplePlaysTheLastOne)
 {
     TfrmMain& form = Start();
-    ASSERT_FALSE(form.chkPlaySample->isChecked());
+    ASSERT_FALSE(Ui().Find<QCheckBox>("chkPlaySample")->isChecked());
     Select(form, Short);
     Select(form, Long);
-    EXPECT_FALSE(form.SampleChannel->IsPlaying());
+    EXPECT_FALSE(Preview()->IsPlaying());
     EXPECT_EQ(PreviewBytes(form), 22050u * 2);
-    EXPECT_EQ(form.tblSoundsName->AsString(), "long.wav");
+    EXPECT_EQ(Tables().tblSoundsName->AsString(), "long.wav");
     // A category selected meanwhile changes nothing in the preview.
     QTreeWidgetItem* category = NewCategory(form, "Cat");
     Select(form, category);
     EXPECT_EQ(PreviewBytes(form), 22050u * 2);
-    form.PlaySampleExecute();
-    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+    Catalog().PlaySampleExecute();
+    EXPECT_TRUE(Preview()->IsPlaying());
 }
 
 TEST_F(TSamplePreviewTest, WithAutoplayOnEverySelectionPlaysIncludingTheOneAfterADeletion)
 {
     TfrmMain& form = Start();
-    form.chkPlaySample->setChecked(true);
+    Ui().Find<QCheckBox>("chkPlaySample")->setChecked(true);
     Select(form, Short);
-    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+    EXPECT_TRUE(Preview()->IsPlaying());
     EXPECT_EQ(PreviewBytes(form), 2205u * 2);
-    form.SampleChannel->Stop();
+    Preview()->Stop();
 
     Prompts.AnswerYes();
-    form.DeleteSampleExecute(); // the tree moves its selection to long.wav
-    EXPECT_EQ(form.SoundTree->currentItem(), Long);
-    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+    Catalog().DeleteSampleExecute(); // the tree moves its selection to long.wav
+    EXPECT_EQ(Tree()->currentItem(), Long);
+    EXPECT_TRUE(Preview()->IsPlaying());
     EXPECT_EQ(PreviewBytes(form), 22050u * 2);
 }
 
@@ -73,52 +73,52 @@ TEST_F(TSamplePreviewTest, AStoredImageTheLoaderRejectsIsReportedAndThePreviewKe
     TfrmMain& form = Start();
     Select(form, Long);
     // A row as an older version could have stored it.
-    form.tblSounds->GotoBookmark(TfrmMain::NodeData(Short)->Bookmark);
-    form.tblSounds->Edit();
-    form.tblSounds->WriteBlob("Sound", std::vector<uint8_t>{'R', 'I', 'F', 'F', 0, 0});
-    form.tblSounds->Post();
+    Tables().tblSounds->GotoBookmark(CatalogNodeData(Short)->Bookmark);
+    Tables().tblSounds->Edit();
+    Tables().tblSounds->WriteBlob("Sound", std::vector<uint8_t>{'R', 'I', 'F', 'F', 0, 0});
+    Tables().tblSounds->Post();
 
     Select(form, Short);
     EXPECT_EQ(Prompts.Texts("error"), QStringList{"Error reading wave file"});
-    EXPECT_EQ(form.SoundTree->currentItem(), Short);
+    EXPECT_EQ(Tree()->currentItem(), Short);
     EXPECT_EQ(PreviewBytes(form), 22050u * 2);
 }
 
 TEST_F(TSamplePreviewTest, DeletingAsksRemovesRowAndNodeAndReloadsTheSelectedScheme)
 {
     TfrmMain& form = Start();
-    form.ImportSampleFiles({WriteFile("third.wav", ToneWave(100))});
+    Catalog().ImportSampleFiles({WriteFile("third.wav", ToneWave(100))});
     int reloads = 0;
-    auto count = form.tblSounds->AfterOpen;
-    form.tblSounds->AfterOpen = [&](TTable& table) {
+    auto count = Tables().tblSounds->AfterOpen;
+    Tables().tblSounds->AfterOpen = [&](TTable& table) {
         ++reloads;
         count(table);
     };
 
     Select(form, Short);
     Prompts.AnswerNo();
-    form.DeleteSampleExecute();
+    Catalog().DeleteSampleExecute();
     EXPECT_EQ(Prompts.Texts("confirm"), QStringList{"Remove 'short.wav' from the sound catalog?"});
     EXPECT_EQ(SoundRows(form), 3);
 
     // No scheme selected: nothing to reload.
     Prompts.AnswerYes();
-    form.DeleteSampleExecute();
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"long.wav", "third.wav"}));
+    Catalog().DeleteSampleExecute();
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"long.wav", "third.wav"}));
     EXPECT_EQ(SoundRows(form), 2);
-    EXPECT_EQ(form.lblRecordCount->text(), "2 samples");
+    EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "2 samples");
     EXPECT_EQ(reloads, 0);
 
-    form.NewSchemeExecute();
-    form.TitleEdit->setText("Rainy");
-    QTest::keyClick(form.TitleEdit, Qt::Key_Return);
+    ASSERT_TRUE(Ui().Trigger("NewScheme"));
+    Ui().Find<QLineEdit>("TitleEdit")->setText("Rainy");
+    QTest::keyClick(Ui().Find<QLineEdit>("TitleEdit"), Qt::Key_Return);
     reloads = 0;
     Select(form, Long);
     Prompts.AnswerYes();
-    form.DeleteSampleExecute();
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList{"third.wav"});
+    Catalog().DeleteSampleExecute();
+    EXPECT_EQ(Labels(Unfiled()), QStringList{"third.wav"});
     EXPECT_EQ(reloads, 1); // LoadScheme wrote the scheme back and opened it again
-    EXPECT_EQ(form.lblRecordCount->text(), "1 samples");
+    EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "1 samples");
 }
 
 TEST_F(TSamplePreviewTest, ExportWritesTheStoredImageByteForByte)
@@ -128,7 +128,7 @@ TEST_F(TSamplePreviewTest, ExportWritesTheStoredImageByteForByte)
     const QString target = TempPath("out/long copy.wav");
     QDir().mkpath(TempPath("out"));
     Prompts.AnswerFile(target);
-    form.ExportSampleExecute();
+    Catalog().ExportSampleExecute();
 
     const auto& save = Prompts.Records().back();
     EXPECT_EQ(save.Kind, "save");
@@ -136,19 +136,19 @@ TEST_F(TSamplePreviewTest, ExportWritesTheStoredImageByteForByte)
     EXPECT_EQ(save.Options.Filter, "Windows Sound File (*.wav)");
     EXPECT_EQ(save.Options.DefaultSuffix, "wav");
     EXPECT_TRUE(save.Options.OverwritePrompt);
-    form.tblSounds->GotoBookmark(TfrmMain::NodeData(Long)->Bookmark);
-    EXPECT_EQ(ReadFile(target), form.tblSounds->ReadBlob("Sound"));
+    Tables().tblSounds->GotoBookmark(CatalogNodeData(Long)->Bookmark);
+    EXPECT_EQ(ReadFile(target), Tables().tblSounds->ReadBlob("Sound"));
 
     // Over an existing file: replaced whole, with nothing left beside it.
     Select(form, Short);
     Prompts.AnswerFile(target);
-    form.ExportSampleExecute();
+    Catalog().ExportSampleExecute();
     EXPECT_EQ(ReadFile(target), ToneWave(2205, 300));
     EXPECT_EQ(QDir(TempPath("out")).entryList(QDir::Files), QStringList{"long copy.wav"});
 
     // Cancelled: nothing written.
     Prompts.AnswerFile(QString());
-    form.ExportSampleExecute();
+    Catalog().ExportSampleExecute();
     EXPECT_EQ(ReadFile(target), ToneWave(2205, 300));
 }
 
@@ -158,12 +158,12 @@ TEST_F(TSamplePreviewTest, AnExportThatCannotBeWrittenLeavesNoFileAndSaysWhy)
     Select(form, Long);
     const QString target = TempPath("no such folder/long.wav");
     Prompts.AnswerFile(target);
-    EXPECT_THROW(form.ExportSampleExecute(), std::exception);
+    EXPECT_THROW(Catalog().ExportSampleExecute(), std::exception);
     EXPECT_FALSE(QFile::exists(target));
 
     // From the menu, the error guard shows the message.
     Prompts.AnswerFile(target);
-    QMetaObject::invokeMethod(form.ExportSample, &QAction::trigger, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(Ui().Action("ExportSample"), &QAction::trigger, Qt::QueuedConnection);
     QCoreApplication::processEvents();
     ASSERT_EQ(Prompts.Texts("error").size(), 1);
     EXPECT_TRUE(Prompts.Texts("error")[0].startsWith("Cannot create file " + target));

@@ -27,12 +27,6 @@ namespace {
 
 class TSoundDialogTest : public TCatalogTest {
 protected:
-    void TearDown() override
-    {
-        TCatalogTest::TearDown();
-        SetDefaultClock(nullptr);
-    }
-
     // A folder of its own holding the files named, each a short tone.
     QString Folder(const QString& name, const QStringList& waves)
     {
@@ -49,12 +43,7 @@ protected:
     // its end.
     TfrmMain& OpenRendering()
     {
-        SetDefaultClock(&Clock);
-        TMainWindowEnvironment environment;
-        environment.DataDirectory = DataDir;
-        environment.Prompts = &Prompts;
-        environment.Settings = Settings.get();
-        environment.MixerBackend = MixerBackend;
+        TMainWindowEnvironment environment = Environment();
         environment.SoundBackend = [this] {
             TLoopbackBackend loopback = CreateOpenAlLoopbackBackend();
             Renderer = loopback.Renderer;
@@ -97,7 +86,6 @@ protected:
         dialog.UpdateActions();
     }
 
-    TVirtualClock Clock;
     ILoopbackRenderer* Renderer = nullptr;
 };
 
@@ -110,7 +98,7 @@ TEST_F(TSoundDialogTest, LooksLikeAnImportToolWindowCentredOnTheMainWindow)
     // and on the screen, so that nothing pushes the dialog aside.
     form.show();
     form.move(10, 5);
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.show();
 
     EXPECT_EQ(dialog.windowTitle(), "Import Sound");
@@ -147,7 +135,7 @@ TEST_F(TSoundDialogTest, ListsOnlyWaveFilesWhateverTheCaseSortedByName)
     WriteText("mixed/noext", "not a sound");
     ASSERT_TRUE(QDir().mkpath(folder + "/folder.wav")); // a directory, not a file
 
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.SetCurrentDirectory(folder);
     EXPECT_EQ(dialog.CurrentDirectory(), folder);
     EXPECT_EQ(Names(dialog.FileList), QStringList({"clip.Wav", "Rain.wav", "THUNDER.WAV"}));
@@ -171,7 +159,7 @@ TEST_F(TSoundDialogTest, TheDirectoryListDrivesTheFileListAndShowsNoHiddenFolder
     const QString sub = Folder("tree/sub", {"inner.wav", "Second.WAV"});
     Folder("tree/.secret", {"hidden.wav"});
 
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.SetCurrentDirectory(folder);
     auto* model = qobject_cast<QFileSystemModel*>(dialog.Directory->model());
     ASSERT_NE(model, nullptr);
@@ -192,7 +180,7 @@ TEST_F(TSoundDialogTest, TheDirectoryListDrivesTheFileListAndShowsNoHiddenFolder
 TEST_F(TSoundDialogTest, ThePlaceListHoldsRealFoldersAndMovesTheDirectoryList)
 {
     TfrmMain& form = Open();
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     QStringList places;
     for (int i = 0; i < dialog.DriveComboBox1->count(); ++i)
         places << dialog.DriveComboBox1->itemData(i).toString();
@@ -234,10 +222,10 @@ TEST_F(TSoundDialogTest, OpensInTheFolderLastUsedOrTheNearestOneLeft)
     TfrmMain& form = Open();
     const QString folder = Folder("last", {"a.wav"});
     {
-        TfrmSoundDialog first(form);
+        TfrmSoundDialog first(&form, form.Sound().WaveMixer(), Prompts);
         first.SetCurrentDirectory(folder);
     }
-    TfrmSoundDialog second(form);
+    TfrmSoundDialog second(&form, form.Sound().WaveMixer(), Prompts);
     EXPECT_EQ(second.CurrentDirectory(), folder);
     EXPECT_EQ(Names(second.FileList), QStringList({"a.wav"}));
     // A folder that is gone: its nearest ancestor still there.
@@ -249,7 +237,7 @@ TEST_F(TSoundDialogTest, OkHandsOverTheSelectedFilesInListOrder)
 {
     TfrmMain& form = Open();
     const QString folder = Folder("ok", {"a.wav", "B.WAV", "c.wav"});
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.SetCurrentDirectory(folder);
 
     // Nothing selected: OK is off, and a click on it changes nothing.
@@ -278,9 +266,9 @@ TEST_F(TSoundDialogTest, ImportingThroughTheMainWindowFilesTheChosenSamplesUnfil
         dialog.CancelButton->click();
         return dialog.result();
     });
-    form.ImportSamplesExecute();
+    Catalog().ImportSamplesExecute();
     EXPECT_EQ(Prompts.Texts("dialog"), QStringList({"Import Sound"}));
-    EXPECT_EQ(form.UnfiledNode->childCount(), 0);
+    EXPECT_EQ(Unfiled()->childCount(), 0);
     EXPECT_EQ(SoundRows(form), 0);
 
     Prompts.AnswerDialog([&](QDialog& d) {
@@ -291,13 +279,13 @@ TEST_F(TSoundDialogTest, ImportingThroughTheMainWindowFilesTheChosenSamplesUnfil
         dialog.OkButtonClick();
         return dialog.result();
     });
-    form.ImportSamplesExecute();
-    EXPECT_EQ(Labels(form.UnfiledNode), QStringList({"clip.Wav", "THUNDER.WAV"}));
+    Catalog().ImportSamplesExecute();
+    EXPECT_EQ(Labels(Unfiled()), QStringList({"clip.Wav", "THUNDER.WAV"}));
     ASSERT_EQ(SoundRows(form), 2);
     QStringList rows;
-    for (form.tblSounds->First(); !form.tblSounds->Eof(); form.tblSounds->Next()) {
-        rows << QString::fromStdString(form.tblSoundsName->AsString());
-        EXPECT_EQ(form.tblSoundsCategory->AsInteger(), -1);
+    for (Tables().tblSounds->First(); !Tables().tblSounds->Eof(); Tables().tblSounds->Next()) {
+        rows << QString::fromStdString(Tables().tblSoundsName->AsString());
+        EXPECT_EQ(Tables().tblSoundsCategory->AsInteger(), -1);
     }
     EXPECT_EQ(rows, QStringList({"clip.Wav", "THUNDER.WAV"}));
     EXPECT_TRUE(Prompts.Texts("error").isEmpty());
@@ -308,7 +296,7 @@ TEST_F(TSoundDialogTest, AFileTheLoaderRejectsIsReportedAndThePreviousSoundKept)
     TfrmMain& form = Open();
     const QString folder = Folder("bad", {"good.wav"});
     WriteText("bad/broken.wav", "RIFF, but not really");
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.SetCurrentDirectory(folder);
     dialog.show();
 
@@ -337,10 +325,10 @@ TEST_F(TSoundDialogTest, PlayAndStopFollowTheCurrentFileAndThePlay)
 {
     TfrmMain& form = Open();
     const QString folder = Folder("play", {"one.wav", "two.wav"});
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.SetCurrentDirectory(folder);
     ASSERT_NE(dialog.SampleChannel->Mixer(), nullptr);
-    EXPECT_EQ(dialog.SampleChannel->Mixer(), form.WaveMixer.get());
+    EXPECT_EQ(dialog.SampleChannel->Mixer(), Window->Sound().WaveMixer());
     EXPECT_FALSE(dialog.PlaySound->isEnabled());
 
     Click(dialog, "one.wav");
@@ -383,7 +371,7 @@ TEST_F(TSoundDialogTest, TheEndOfThePlayReleasesPlay)
 {
     TfrmMain& form = OpenRendering();
     const QString folder = Folder("end", {"short.wav"}); // 0.1 s
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     dialog.SetCurrentDirectory(folder);
     Click(dialog, "short.wav");
     dialog.PlaySoundExecute();
@@ -405,7 +393,7 @@ TEST_F(TSoundDialogTest, TheEndOfThePlayReleasesPlay)
 TEST_F(TSoundDialogTest, VolumeMovesTheSoundAlongZKeepingXAndY)
 {
     TfrmMain& form = Open();
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, form.Sound().WaveMixer(), Prompts);
     TMMVector3D& position = dialog.SampleChannel->Sound3D().Position();
     EXPECT_EQ(double(position.Z()), 0.0);
     position.SetX(2);
@@ -440,43 +428,41 @@ TEST_F(TSoundDialogTest, TheDialogsGoingFreesItsChannelAndStopsTheMixer)
     {
         const std::vector<uint8_t> image = ToneWave(22050);
         std::istringstream in(std::string(image.begin(), image.end()));
-        form.SampleChannel->Wave().LoadFromStream(in);
+        Preview()->Wave().LoadFromStream(in);
     }
-    form.SampleChannel->Play();
-    ASSERT_TRUE(form.SampleChannel->IsPlaying());
+    Preview()->Play();
+    ASSERT_TRUE(Preview()->IsPlaying());
 
-    auto dialog = std::make_unique<TfrmSoundDialog>(form);
+    auto dialog = std::make_unique<TfrmSoundDialog>(&form, form.Sound().WaveMixer(), Prompts);
     dialog->SetCurrentDirectory(folder);
     Click(*dialog, "g.wav");
     dialog->PlaySoundExecute();
     TMMDSSoundBuffer* dialogBuffer = &dialog->SampleChannel->SoundBuffer();
     auto listed = [&] {
-        for (size_t i = 0; i < form.WaveMixer->BufferCount(); ++i)
-            if (form.WaveMixer->Buffer(i) == dialogBuffer)
+        for (size_t i = 0; i < Window->Sound().WaveMixer()->BufferCount(); ++i)
+            if (Window->Sound().WaveMixer()->Buffer(i) == dialogBuffer)
                 return true;
         return false;
     };
     EXPECT_TRUE(listed());
-    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+    EXPECT_TRUE(Preview()->IsPlaying());
 
     dialog.reset();
     EXPECT_FALSE(listed());
-    EXPECT_FALSE(form.WaveMixer->IsOpen());
-    EXPECT_FALSE(form.SampleChannel->IsPlaying());
+    EXPECT_FALSE(Window->Sound().WaveMixer()->IsOpen());
+    EXPECT_FALSE(Preview()->IsPlaying());
     // The window's preview plays again: the device opens anew.
-    form.SampleChannel->Play();
-    EXPECT_TRUE(form.SampleChannel->IsPlaying());
+    Preview()->Play();
+    EXPECT_TRUE(Preview()->IsPlaying());
     EXPECT_TRUE(Prompts.Texts("error").isEmpty());
 }
 
 TEST_F(TSoundDialogTest, WithoutASoundDeviceFilesAreStillCheckedAndImportedButNothingPlays)
 {
     TfrmMain& form = Open();
-    form.SampleChannel.reset();
-    form.WaveMixer.reset();
     const QString folder = Folder("silent", {"quiet.wav"});
     WriteText("silent/broken.wav", "no sound here");
-    TfrmSoundDialog dialog(form);
+    TfrmSoundDialog dialog(&form, nullptr, Prompts);
     dialog.SetCurrentDirectory(folder);
 
     Click(dialog, "quiet.wav");

@@ -1,45 +1,62 @@
 // The scheme list: creating, opening, renaming and deleting schemes, and the
 // loop display kept in step with the Schemes cursor.
-#include "support/main_window_fixture.h"
+#include "support/window_driver.h"
 
-#include "app/widgets/gauge.h"
-#include "app/widgets/led_number.h"
+#include "playback/scheduler.h"
+#include "scheme/scheme_list_panel.h"
+#include "scheme/scheme_panel.h"
+#include "store/library_tables.h"
+#include "ui/widgets/gauge.h"
+#include "ui/widgets/led_number.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 namespace {
 
-class TSchemeListTest : public TMainWindowFixture {
+class TSchemeListTest : public TWindowTest {
 protected:
     TfrmMain& Start()
     {
-        TfrmMain& form = Open();
-        form.show();
+        TfrmMain& form = Show();
+        List = Ui().Find<QListWidget>("Titles");
+        TitleEdit = Ui().Find<QLineEdit>("TitleEdit");
+        LoopLength = Ui().Find<TLedNumber>("Loop length");
         // Every write-back reopens the catalogue: count them to see loads.
-        form.tblSounds->AfterOpen = [this](TTable&) { ++Reloads; };
-        form.tblSchemes->AfterPost = [this](TTable&) { ++SchemePosts; };
+        Tables().tblSounds->AfterOpen = [this](TTable&) { ++Reloads; };
+        Tables().tblSchemes->AfterPost = [this](TTable&) { ++SchemePosts; };
         return form;
     }
 
     // Creates a scheme and names it as the user would: type, then Enter.
-    void CreateNamed(TfrmMain& form, const QString& name)
+    void CreateNamed(const QString& name)
     {
-        form.NewSchemeExecute();
-        form.TitleEdit->setText(name);
-        QTest::keyClick(form.TitleEdit, Qt::Key_Return);
+        ASSERT_TRUE(Ui().Trigger("NewScheme"));
+        TitleEdit->setText(name);
+        QTest::keyClick(TitleEdit, Qt::Key_Return);
     }
 
-    void Click(TfrmMain& form, int index)
+    void Click(int index) { List->setCurrentRow(index, QItemSelectionModel::ClearAndSelect); }
+
+    TSchemeListPanel& Panel() { return Window->SchemeListPanel(); }
+    TScheduler& Scheduler() { return Window->SchemePanel().Scheduler(); }
+    QString Title() { return Ui().Find<QLabel>("lblAmbitoneTitle")->text(); }
+    std::string StoredName() { return Tables().tblSchemesName->AsString(); }
+    // A scheme playing as far as the list can tell: its timers run and the
+    // Play button is down.
+    void StartPlaying()
     {
-        form.SchemeList->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+        Scheduler().Play();
+        ASSERT_TRUE(Scheduler().Playing());
     }
 
+    QListWidget* List = nullptr;
+    QLineEdit* TitleEdit = nullptr;
+    TLedNumber* LoopLength = nullptr;
     int Reloads = 0;
     int SchemePosts = 0;
 };
@@ -48,224 +65,231 @@ protected:
 
 TEST_F(TSchemeListTest, NewSchemeInAnEmptyListIsSelectedOpenAndInRename)
 {
-    TfrmMain& form = Start();
-    form.NewSchemeExecute();
-    ASSERT_EQ(form.SchemeList->count(), 1);
-    EXPECT_EQ(form.SchemeList->item(0)->text(), "New Ambitone");
-    EXPECT_EQ(form.SelectedSchemeIndex(), 0);
-    EXPECT_EQ(form.OpenSchemeIndex, 0);
-    EXPECT_EQ(form.lblLoopLength->Value(), 60);
-    EXPECT_EQ(form.tblSchemesName->AsString(), "New Ambitone");
-    EXPECT_EQ(form.tblSchemesLoopPeriod->AsInteger(), 60);
-    EXPECT_EQ(form.tblData->Filter(), "SchemeNo = " + std::to_string(form.tblSchemesRecordNo->AsInteger()));
-    EXPECT_TRUE(form.RenameInProgress());
-    EXPECT_TRUE(form.TitleEdit->isVisible());
-    EXPECT_EQ(form.TitleEdit->text(), "New Ambitone");
-    EXPECT_EQ(form.TitleEdit->height(), 16);
-    EXPECT_EQ(form.TitleEdit->width(), form.SchemeList->width());
-    EXPECT_EQ(form.TitleEdit->y(), form.SchemeList->viewport()->mapTo(form.TitlesPane, QPoint(0, 0)).y());
+    Start();
+    ASSERT_TRUE(Ui().Trigger("NewScheme"));
+    ASSERT_EQ(List->count(), 1);
+    EXPECT_EQ(List->item(0)->text(), "New Ambitone");
+    EXPECT_EQ(Panel().SelectedSchemeIndex(), 0);
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 0);
+    EXPECT_EQ(LoopLength->Value(), 60);
+    EXPECT_EQ(StoredName(), "New Ambitone");
+    EXPECT_EQ(Tables().tblSchemesLoopPeriod->AsInteger(), 60);
+    EXPECT_EQ(Tables().tblData->Filter(), "SchemeNo = " + std::to_string(Tables().tblSchemesRecordNo->AsInteger()));
+    EXPECT_TRUE(Panel().RenameInProgress());
+    EXPECT_TRUE(TitleEdit->isVisible());
+    EXPECT_EQ(TitleEdit->text(), "New Ambitone");
+    EXPECT_EQ(TitleEdit->height(), 16);
+    EXPECT_EQ(TitleEdit->width(), List->width());
+    EXPECT_EQ(TitleEdit->y(), List->viewport()->mapTo(&Panel(), QPoint(0, 0)).y());
 }
 
 TEST_F(TSchemeListTest, RenamingStoresTheTextAndEndsOnEnter)
 {
-    TfrmMain& form = Start();
-    CreateNamed(form, "Rain Forest");
-    EXPECT_FALSE(form.TitleEdit->isVisible());
-    EXPECT_FALSE(form.RenameInProgress());
-    EXPECT_EQ(form.SchemeList->item(0)->text(), "Rain Forest");
-    EXPECT_EQ(form.lblAmbitoneTitle->text(), "Rain Forest");
-    EXPECT_EQ(form.tblSchemesName->AsString(), "Rain Forest");
+    Start();
+    CreateNamed("Rain Forest");
+    EXPECT_FALSE(TitleEdit->isVisible());
+    EXPECT_FALSE(Panel().RenameInProgress());
+    EXPECT_EQ(List->item(0)->text(), "Rain Forest");
+    EXPECT_EQ(Title(), "Rain Forest");
+    EXPECT_EQ(StoredName(), "Rain Forest");
 
     // Same text: nothing is written. Esc does not cancel: losing the focus
     // then ends the edit with the text typed.
     int posts = SchemePosts;
-    form.RenameSchemeExecute();
-    QTest::keyClick(form.TitleEdit, Qt::Key_Return);
+    ASSERT_TRUE(Ui().Trigger("RenameScheme"));
+    QTest::keyClick(TitleEdit, Qt::Key_Return);
     EXPECT_EQ(SchemePosts, posts);
 
-    form.RenameSchemeExecute();
-    form.TitleEdit->setText("Night Harbour");
-    QTest::keyClick(form.TitleEdit, Qt::Key_Escape);
-    EXPECT_TRUE(form.TitleEdit->isVisible());
-    form.SchemeList->setFocus();
-    form.TitleEditExit(); // what the focus change runs
-    EXPECT_EQ(form.tblSchemesName->AsString(), "Night Harbour");
+    ASSERT_TRUE(Ui().Trigger("RenameScheme"));
+    TitleEdit->setText("Night Harbour");
+    QTest::keyClick(TitleEdit, Qt::Key_Escape);
+    EXPECT_TRUE(TitleEdit->isVisible());
+    List->setFocus();
+    Panel().TitleEditExit(); // what the focus change runs
+    EXPECT_EQ(StoredName(), "Night Harbour");
 
     // An empty title is a title too.
-    form.RenameSchemeExecute();
-    form.TitleEdit->clear();
-    QTest::keyClick(form.TitleEdit, Qt::Key_Enter);
-    EXPECT_EQ(form.tblSchemesName->AsString(), "");
-    EXPECT_EQ(form.SchemeList->item(0)->text(), "");
+    ASSERT_TRUE(Ui().Trigger("RenameScheme"));
+    TitleEdit->clear();
+    QTest::keyClick(TitleEdit, Qt::Key_Enter);
+    EXPECT_EQ(StoredName(), "");
+    EXPECT_EQ(List->item(0)->text(), "");
 }
 
 TEST_F(TSchemeListTest, ALongTitleIsStoredCutWhileTheListShowsItWhole)
 {
-    TfrmMain& form = Start();
+    Start();
     QString title(300, u'a');
     title.replace(249, 2, QStringLiteral("éé")); // the cut falls between two-byte characters
-    CreateNamed(form, title);
-    std::string stored = form.tblSchemesName->AsString();
+    CreateNamed(title);
+    std::string stored = StoredName();
     EXPECT_EQ(QString::fromStdString(stored), title.left(250));
-    EXPECT_EQ(form.SchemeList->item(0)->text(), title);
-    EXPECT_EQ(form.lblAmbitoneTitle->text(), title);
+    EXPECT_EQ(List->item(0)->text(), title);
+    EXPECT_EQ(Title(), title);
 }
 
 TEST_F(TSchemeListTest, CreatingAnotherSchemeWritesTheOpenOneBackUnchanged)
 {
-    TfrmMain& form = Start();
-    CreateNamed(form, "First");
-    form.lblLoopLength->SetValue(120);
-    TBookmark first = form.tblSchemes->GetBookmark();
-    CreateNamed(form, "Second");
-    EXPECT_EQ(form.lblLoopLength->Value(), 60);
-    EXPECT_EQ(form.OpenSchemeIndex, 1);
-    form.tblSchemes->GotoBookmark(first);
-    EXPECT_EQ(form.tblSchemesLoopPeriod->AsInteger(), 120);
+    Start();
+    CreateNamed("First");
+    Scheduler().SetLoopLength(120);
+    TBookmark first = Tables().tblSchemes->GetBookmark();
+    CreateNamed("Second");
+    EXPECT_EQ(LoopLength->Value(), 60);
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 1);
+    Tables().tblSchemes->GotoBookmark(first);
+    EXPECT_EQ(Tables().tblSchemesLoopPeriod->AsInteger(), 120);
 }
 
 TEST_F(TSchemeListTest, ClickingTheOpenSchemeDoesNothingAndAnotherStopsPlayback)
 {
-    TfrmMain& form = Start();
-    CreateNamed(form, "First");
-    form.lblLoopLength->SetValue(180);
-    CreateNamed(form, "Second");
-    form.PlayTimer->start();
-    form.PlayScheme->setChecked(true);
+    Start();
+    CreateNamed("First");
+    Scheduler().SetLoopLength(180);
+    CreateNamed("Second");
+    StartPlaying();
+    auto* play = Ui().Find<QToolButton>("PlaySchemeButton");
+    EXPECT_TRUE(play->isChecked());
 
     int reloads = Reloads;
-    form.SchemeListClick(); // the open one is still selected
+    Panel().SchemeListClick(); // the open one is still selected
     EXPECT_EQ(Reloads, reloads);
-    EXPECT_TRUE(form.PlayTimer->isActive());
+    EXPECT_TRUE(Scheduler().Playing());
 
-    Click(form, 0);
+    Click(0);
     EXPECT_EQ(Reloads, reloads + 1);
-    EXPECT_EQ(form.OpenSchemeIndex, 0);
-    EXPECT_FALSE(form.PlayTimer->isActive());
-    EXPECT_FALSE(form.PatternTime->isActive());
-    EXPECT_FALSE(form.PlaySchemeButton->isChecked());
-    EXPECT_EQ(form.lblAmbitoneTitle->text(), "First");
-    EXPECT_EQ(form.lblLoopLength->Value(), 180);
-    EXPECT_EQ(form.tblSchemesName->AsString(), "First");
-    EXPECT_EQ(form.tblData->Filter(), "SchemeNo = " + std::to_string(form.tblSchemesRecordNo->AsInteger()));
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 0);
+    EXPECT_FALSE(Scheduler().Playing());
+    EXPECT_FALSE(Scheduler().MotionRunning());
+    EXPECT_FALSE(play->isChecked());
+    EXPECT_EQ(Title(), "First");
+    EXPECT_EQ(LoopLength->Value(), 180);
+    EXPECT_EQ(StoredName(), "First");
+    EXPECT_EQ(Tables().tblData->Filter(), "SchemeNo = " + std::to_string(Tables().tblSchemesRecordNo->AsInteger()));
 }
 
 TEST_F(TSchemeListTest, MovingTheCursorResetsTheLoopDisplay)
 {
-    TfrmMain& form = Start();
-    CreateNamed(form, "First");
-    CreateNamed(form, "Second");
-    form.LoopPosition = 17;
-    form.LoopCount->SetValue(17);
-    form.PlayTime->SetValue(4242);
-    form.ProgressGauge->SetProgress(28);
-    form.lblLoopLength->SetValue(240);
-    Click(form, 0);
-    EXPECT_EQ(form.LoopPosition, 0);
-    EXPECT_EQ(form.LoopCount->Value(), 0);
-    EXPECT_EQ(form.PlayTime->Value(), 0);
-    EXPECT_EQ(form.ProgressGauge->Progress(), 0);
-    EXPECT_EQ(form.lblLoopLength->Value(), 60);
-    Click(form, 1);
-    EXPECT_EQ(form.lblLoopLength->Value(), 240); // written back when it was left
+    Start();
+    CreateNamed("First");
+    CreateNamed("Second");
+    auto* loopCount = Ui().Find<TLedNumber>("Loop time");
+    auto* playTime = Ui().Find<TLedNumber>("Play time");
+    auto* gauge = Ui().Find<TGauge>("Loop progress");
+    StartPlaying();
+    Clock.Advance(17000);
+    ASSERT_EQ(Window->SchemePanel().LoopPosition(), 17);
+    EXPECT_EQ(loopCount->Value(), 17);
+    EXPECT_EQ(playTime->Value(), 17);
+    EXPECT_EQ(gauge->Progress(), 28);
+    Scheduler().SetLoopLength(240);
+    Click(0);
+    EXPECT_EQ(Window->SchemePanel().LoopPosition(), 0);
+    EXPECT_EQ(loopCount->Value(), 0);
+    EXPECT_EQ(playTime->Value(), 0);
+    EXPECT_EQ(gauge->Progress(), 0);
+    EXPECT_EQ(LoopLength->Value(), 60);
+    Click(1);
+    EXPECT_EQ(LoopLength->Value(), 240); // written back when it was left
 }
 
 TEST_F(TSchemeListTest, DeletingAsksAndOnlyYesDeletes)
 {
-    TfrmMain& form = Start();
-    CreateNamed(form, "Keep");
-    CreateNamed(form, "Doomed");
-    CreateNamed(form, "Third");
-    Click(form, 1);
+    Start();
+    CreateNamed("Keep");
+    CreateNamed("Doomed");
+    CreateNamed("Third");
+    Click(1);
 
     Prompts.AnswerNo();
-    form.DeleteSchemeExecute();
-    form.DeleteSchemeExecute(); // no scripted answer: the box was closed
+    Ui().Trigger("DeleteScheme");
+    Ui().Trigger("DeleteScheme"); // no scripted answer: the box was closed
     EXPECT_EQ(Prompts.Texts("confirm"),
               QStringList({"Delete ambitone titled \"Doomed\"?", "Delete ambitone titled \"Doomed\"?"}));
-    EXPECT_EQ(form.SchemeList->count(), 3);
-    EXPECT_EQ(form.tblSchemes->RecordCount(), 3);
-    EXPECT_EQ(form.OpenSchemeIndex, 1);
+    EXPECT_EQ(List->count(), 3);
+    EXPECT_EQ(Tables().tblSchemes->RecordCount(), 3);
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 1);
 
     Prompts.AnswerYes();
-    form.PlayTimer->start();
-    form.DeleteSchemeExecute();
-    EXPECT_EQ(form.SchemeList->count(), 2);
-    EXPECT_EQ(form.tblSchemes->RecordCount(), 2);
-    EXPECT_TRUE(form.SchemeList->selectedItems().isEmpty());
-    EXPECT_EQ(form.OpenSchemeIndex, -1);
-    EXPECT_TRUE(form.PlayTimer->isActive()); // a deletion does not stop the timers
-    EXPECT_EQ(form.SchemeList->item(1)->text(), "Third");
+    StartPlaying();
+    Ui().Trigger("DeleteScheme");
+    EXPECT_EQ(List->count(), 2);
+    EXPECT_EQ(Tables().tblSchemes->RecordCount(), 2);
+    EXPECT_TRUE(List->selectedItems().isEmpty());
+    EXPECT_EQ(Panel().OpenSchemeIndex(), -1);
+    EXPECT_TRUE(Scheduler().Playing()); // a deletion does not stop the timers
+    EXPECT_EQ(List->item(1)->text(), "Third");
 
     // The title now in the deleted one's place opens.
-    Click(form, 1);
-    EXPECT_EQ(form.OpenSchemeIndex, 1);
-    EXPECT_EQ(form.tblSchemesName->AsString(), "Third");
+    Click(1);
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 1);
+    EXPECT_EQ(StoredName(), "Third");
 }
 
 TEST_F(TSchemeListTest, TypingInTheListReloadsTheSelectedScheme)
 {
-    TfrmMain& form = Start();
-    QTest::keyClick(form.SchemeList, Qt::Key_A); // nothing selected: nothing happens
+    Start();
+    QTest::keyClick(List, Qt::Key_A); // nothing selected: nothing happens
     EXPECT_EQ(Reloads, 0);
 
-    CreateNamed(form, "Alpha");
-    CreateNamed(form, "Beta");
+    CreateNamed("Alpha");
+    CreateNamed("Beta");
     int reloads = Reloads;
-    form.SchemeList->setFocus();
-    QTest::keyClick(form.SchemeList, Qt::Key_Z); // no title starts with z: the selection stays
+    List->setFocus();
+    QTest::keyClick(List, Qt::Key_Z); // no title starts with z: the selection stays
     EXPECT_EQ(Reloads, reloads + 1);
-    EXPECT_EQ(form.OpenSchemeIndex, 1);
-    QTest::keyClick(form.SchemeList, Qt::Key_Down); // not a character key
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 1);
+    QTest::keyClick(List, Qt::Key_Down); // not a character key
     EXPECT_EQ(Reloads, reloads + 1);
 }
 
 TEST_F(TSchemeListTest, TheSchemePanelIsEnabledOnlyWithASelection)
 {
-    TfrmMain& form = Start();
-    form.UpdateActions();
-    EXPECT_FALSE(form.PropGroup->isEnabled());
-    CreateNamed(form, "Alpha");
-    form.UpdateActions();
-    EXPECT_TRUE(form.PropGroup->isEnabled());
+    Start();
+    QWidget* panel = Ui().Find("PropGroup");
+    Ui().Update();
+    EXPECT_FALSE(panel->isEnabled());
+    CreateNamed("Alpha");
+    Ui().Update();
+    EXPECT_TRUE(panel->isEnabled());
     Prompts.AnswerYes();
-    form.DeleteSchemeExecute();
-    form.UpdateActions();
-    EXPECT_FALSE(form.PropGroup->isEnabled());
-    EXPECT_FALSE(form.RenameScheme->isEnabled());
+    Ui().Trigger("DeleteScheme");
+    Ui().Update();
+    EXPECT_FALSE(panel->isEnabled());
+    EXPECT_FALSE(Ui().Enabled("RenameScheme"));
 }
 
 TEST_F(TSchemeListTest, TheListComesBackFromTheTableAtTheNextStart)
 {
     {
-        TfrmMain& form = Start();
-        CreateNamed(form, "Alpha");
-        CreateNamed(form, "Beta");
+        Start();
+        CreateNamed("Alpha");
+        CreateNamed("Beta");
         CloseAndDestroy();
     }
-    TfrmMain& form = Start();
-    ASSERT_EQ(form.SchemeList->count(), 2);
-    EXPECT_EQ(form.SchemeList->item(0)->text(), "Alpha");
-    EXPECT_EQ(form.SchemeList->item(1)->text(), "Beta");
-    Click(form, 0);
-    EXPECT_EQ(form.lblAmbitoneTitle->text(), "Alpha");
-    EXPECT_EQ(form.lblLoopLength->Value(), 60);
+    Start();
+    ASSERT_EQ(List->count(), 2);
+    EXPECT_EQ(List->item(0)->text(), "Alpha");
+    EXPECT_EQ(List->item(1)->text(), "Beta");
+    Click(0);
+    EXPECT_EQ(Title(), "Alpha");
+    EXPECT_EQ(LoopLength->Value(), 60);
 }
 
 TEST_F(TSchemeListTest, TheOpenSchemeStaysSelectedWhenTheUserTriesToClearTheSelection)
 {
-    TfrmMain& form = Start();
-    CreateNamed(form, "Alpha");
-    CreateNamed(form, "Beta");
+    Start();
+    CreateNamed("Alpha");
+    CreateNamed("Beta");
     int reloads = Reloads;
-    QRect beta = form.SchemeList->visualItemRect(form.SchemeList->item(1));
-    QTest::mouseClick(form.SchemeList->viewport(), Qt::LeftButton, Qt::ControlModifier, beta.center());
-    EXPECT_EQ(form.SelectedSchemeIndex(), 1);
-    EXPECT_EQ(form.OpenSchemeIndex, 1);
+    QRect beta = List->visualItemRect(List->item(1));
+    QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::ControlModifier, beta.center());
+    EXPECT_EQ(Panel().SelectedSchemeIndex(), 1);
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 1);
     EXPECT_EQ(Reloads, reloads);
     // A plain click on the other title opens it.
-    QRect alpha = form.SchemeList->visualItemRect(form.SchemeList->item(0));
-    QTest::mouseClick(form.SchemeList->viewport(), Qt::LeftButton, Qt::NoModifier, alpha.center());
-    EXPECT_EQ(form.OpenSchemeIndex, 0);
-    EXPECT_EQ(form.lblAmbitoneTitle->text(), "Alpha");
+    QRect alpha = List->visualItemRect(List->item(0));
+    QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, alpha.center());
+    EXPECT_EQ(Panel().OpenSchemeIndex(), 0);
+    EXPECT_EQ(Title(), "Alpha");
 }

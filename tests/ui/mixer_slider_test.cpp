@@ -1,7 +1,7 @@
 // The volume slider over a scripted mixer: how a control's range maps onto
 // slider steps and back (halves going to even), when the slider gives up and
 // sits disabled in the middle, and what reaches the user on errors.
-#include "app/widgets/mixer_slider.h"
+#include "ui/widgets/mixer_slider.h"
 #include "audio/backends/alsa_mixer.h"
 #include "audio/mixer_control.h"
 

@@ -1,4 +1,4 @@
-#include "app/widgets/gauge.h"
+#include "ui/widgets/gauge.h"
 
 #include <QPainter>
 #include <qdrawutil.h>

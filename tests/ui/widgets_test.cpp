@@ -1,7 +1,7 @@
 // The LED number and the gauge: value limits, sizes, and what actually ends
 // up lit on screen.
-#include "app/widgets/gauge.h"
-#include "app/widgets/led_number.h"
+#include "ui/widgets/gauge.h"
+#include "ui/widgets/led_number.h"
 
 #include <QImage>
 

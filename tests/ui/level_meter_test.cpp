@@ -1,6 +1,6 @@
 // The row level meter: what its value lights on screen, in which colours,
 // and its part as a connector's display.
-#include "app/widgets/level_meter.h"
+#include "ui/widgets/level_meter.h"
 
 #include "base/clock.h"
 

@@ -1,4 +1,4 @@
-#include "app/widgets/mixer_slider.h"
+#include "ui/widgets/mixer_slider.h"
 
 #include "audio/mixer_control.h"
 

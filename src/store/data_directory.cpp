@@ -1,4 +1,4 @@
-#include "app/data_directory.h"
+#include "store/data_directory.h"
 
 #include "base/error.h"
 

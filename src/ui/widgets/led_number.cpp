@@ -1,4 +1,4 @@
-#include "app/widgets/led_number.h"
+#include "ui/widgets/led_number.h"
 
 #include <QPainter>
 #include <QPolygon>

@@ -1,4 +1,4 @@
-#include "app/widgets/level_meter.h"
+#include "ui/widgets/level_meter.h"
 
 #include <QPainter>
 #include <qdrawutil.h>

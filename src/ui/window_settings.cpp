@@ -1,4 +1,4 @@
-#include "app/window_settings.h"
+#include "ui/window_settings.h"
 
 #include <QEvent>
 #include <QSettings>

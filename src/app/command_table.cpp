@@ -1,0 +1,124 @@
+// The window's commands and menus, as data: one row per command with the
+// panel handler it runs and the rule that enables it, and each menu as a
+// list of command names.
+#include "app/command_map.h"
+#include "app/frm_main.h"
+#include "catalog/catalog_panel.h"
+#include "catalog/sound_tree.h"
+#include "music_page/music_page.h"
+#include "playback/scheduler.h"
+#include "scheme/scheme_list_panel.h"
+#include "scheme/scheme_panel.h"
+#include "ui/panel_style.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QMenu>
+#include <QMenuBar>
+
+void TfrmMain::BuildCommands()
+{
+    m_commands = new TCommandMap(this, m_prompts);
+    TSchemeListPanel* list = m_schemeList;
+    TSchemePanel* scheme = m_schemePanel;
+    TCatalogPanel* catalog = m_catalog;
+    TMusicPage* music = m_musicPage;
+    auto schemeSelected = [list] { return list->SchemeListCheck(); };
+    auto highlighted = [scheme] { return scheme->HighlightedAvailable(); };
+    auto sampleSelected = [catalog] { return catalog->SampleSelected(); };
+    auto categorySelected = [catalog] { return catalog->CategorySelected(); };
+
+    const TCommand commands[] = {
+        {"NewScheme", "Scheme", "New", {}, [list] { list->NewSchemeExecute(); }},
+        {"RenameScheme", "Scheme", "Rename", {}, [list] { list->RenameSchemeExecute(); }, schemeSelected},
+        {"DeleteScheme", "Scheme", "Delete", {}, [list] { list->DeleteSchemeExecute(); }, schemeSelected},
+        {"ExportAmbitone", "Scheme", "Export...", "Export|Export the selected Ambitone.", {}, schemeSelected},
+        {"ImportAmbitone", "Scheme", "Import...", "Import|Import a Ambitone."},
+        {"UseSample", "Samples", "Use Sample", "|Place selected sample into the current ambitone.", {},
+         [=] { return sampleSelected() && schemeSelected(); }},
+        {"RemoveSample", "Scheme", "Remove", {}, {}, highlighted},
+        {"ClearAllSchemeSamples", "Scheme", "Clear", {}, {}, [scheme] { return scheme->RowCount() > 0; }},
+        {"MuteSchemeSample", "Scheme", "Mute", {}, {}, highlighted, true},
+        {"SoloSchemeSample", "Scheme", "Solo", {}, {}, highlighted},
+        {"UnmuteAllSchemeSample", "Scheme", "Unmute All"},
+        // Randomize needs a selected row whose slider is strictly inside its
+        // range; the rows refine the rule when they exist.
+        {"RandomizeSample", "Scheme", "Randomize", {}, {}, highlighted},
+        {"RepeatOnPlay", "Location", "Repeat on Play", {}, {}, highlighted},
+        {"SetSoundPattern", "Location", "Pattern", "Set sound pattern", {}, highlighted},
+        {"PlayScheme", "Scheme", "Play", {}, {}, {}, true},
+        {"StopScheme", "Scheme", "Stop"},
+        {"PlaySchemeSample", "Scheme", "Play Sample", {}, {}, highlighted},
+        {"SampleFixEndingPop", "Scheme", "Fix Ending Pop", "Remove the pop from the end of a sound sample.", {},
+         [scheme] { return !scheme->Scheduler().PlayButtonDown() && scheme->SelectedRow() != -1; }},
+        {"FixEndingPop", "Samples", "Fix Ending Pop", "|Edit the sample, and remove any ending pops.", {},
+         sampleSelected},
+        {"NewCategory", "Samples", "New", "New Category|Create a new sample category.",
+         [catalog] { catalog->NewCategoryExecute(0); }},
+        {"NewSubCategory", "Samples", "New Sub", "New Subcategory|Create a new sample sub-category.",
+         [catalog] { catalog->NewCategoryExecute(1); }, [catalog] { return catalog->SubCategoryAllowed(); }},
+        {"RemoveCategory", "Samples", "Remove", {}, [catalog] { catalog->RemoveCategoryExecute(); }, categorySelected},
+        {"ImportSamples", "Samples", "Import Samples...", "|Import sounds into the sample catalog.",
+         [catalog] { catalog->ImportSamplesExecute(); }},
+        {"PlaySample", "Samples", "Play Sample", "Play|Play the selected sound sample.",
+         [catalog] { catalog->PlaySampleExecute(); }, sampleSelected},
+        {"DeleteSample", "Samples", "Delete", "|Remove the selected sample from the sound catalog.",
+         [catalog] { catalog->DeleteSampleExecute(); }, sampleSelected},
+        {"ExportSample", "Samples", "Export Sample...", "Export|Export the selected sound sample to a Windows sound file.",
+         [catalog] { catalog->ExportSampleExecute(); }, sampleSelected},
+        {"ImportCategory", "Samples", "Import...", "Import Category|Import a Ambitone category."},
+        {"ExportCategory", "Samples", "Export...", "Export Category|Export the selected Ambitone category.", {},
+         categorySelected},
+        {"NewPlayList", "Playlist", "New"},
+        {"RemovePlayList", "Playlist", "Remove"}, // has no handler
+        {"InsertNewSong", "Playlist", "New"},
+        {"RemoveSong", "Playlist", "Delete"},
+        {"PlaySongSample", "Playlist", "Play", {}, {}, [music] { return music->SongsAvailable(); }},
+        {"StopSongSample", "Playlist", "Stop", {}, {}, [] { return false; }},
+        {"HelpContents", "Help", "&Contents", {}, [this] { HelpContentsExecute(); }},
+        {"AboutAmbitone", "Help", "About...", {}, [this] { AboutAmbitoneExecute(); }},
+    };
+    for (const TCommand& command : commands)
+        m_commands->Add(command);
+    m_commands->Add({"Exit1", "", "Exit", {}, [this] { Exit1Click(); }}, false);
+    m_commands->Action("NewCategory")->setProperty("tag", 0);
+    m_commands->Action("NewSubCategory")->setProperty("tag", 1);
+    m_commands->Action("PlayScheme")->setIcon(TransportIcon(true));
+    m_commands->Action("StopScheme")->setIcon(TransportIcon(false));
+    m_commands->BeforeUpdate = [this] { ActionList1Update(); };
+    scheme->BindTransport(m_commands->Action("PlayScheme"), m_commands->Action("StopScheme"));
+}
+
+void TfrmMain::BuildMenus()
+{
+    const std::vector<TMenuLine> titles = {"NewScheme", "RenameScheme", "DeleteScheme", "-", "ExportAmbitone",
+                                           "ImportAmbitone"};
+    const std::vector<TMenuLine> ambitone = {
+        "PlaySchemeSample", "RemoveSample", "-", "SetSoundPattern", {"Frequency", {"RandomizeSample", "RepeatOnPlay"}},
+        "-", "MuteSchemeSample", "SoloSchemeSample", "UnmuteAllSchemeSample", "-", "SampleFixEndingPop", "-",
+        "ClearAllSchemeSamples"};
+    const std::vector<TMenuLine> samples = {
+        "PlaySample", "UseSample", "DeleteSample", "-",
+        {"Category", {"NewCategory", "NewSubCategory", "RemoveCategory", "-", "ImportCategory", "ExportCategory"}},
+        "-", "FixEndingPop", "-", "ImportSamples", "ExportSample"};
+    const std::vector<TMenuLine> schemePopup = {"PlaySchemeSample", "RemoveSample", "-", "MuteSchemeSample",
+                                                "SoloSchemeSample", "UnmuteAllSchemeSample", "-",
+                                                "SampleFixEndingPop", "-", "ClearAllSchemeSamples"};
+
+    QMenuBar* bar = menuBar();
+    m_commands->Fill(bar->addMenu(QStringLiteral("&File")), {"Exit1"});
+    m_commands->Fill(bar->addMenu(QStringLiteral("&Title")), titles);
+    m_commands->Fill(bar->addMenu(QStringLiteral("&Ambitone")), ambitone);
+    m_commands->Fill(bar->addMenu(QStringLiteral("&Samples")), samples);
+    m_commands->Fill(bar->addMenu(QStringLiteral("&Help")), {"HelpContents", "-", "AboutAmbitone"});
+
+    m_commands->Popup("SchemeListPopup", titles, m_schemeList->SchemeList);
+    m_commands->Popup("SamplePopup", samples, m_catalog->SoundTree);
+    m_commands->Popup("PlayListPopup", {"NewPlayList"}, m_musicPage->PlayList);
+    m_commands->Popup("MusicPopup", {"PlaySongSample", "StopSongSample", "InsertNewSong", "RemoveSong"},
+                      m_musicPage->SongGrid);
+    // The rows' pop-ups come with the rows; until then they hang on nothing.
+    m_commands->Popup("SchemePopup", schemePopup, nullptr);
+    m_commands->Popup("FreqPopup", {"RandomizeSample", "RepeatOnPlay"}, nullptr);
+}
