@@ -18,13 +18,10 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kStepMs = 10;
 
+// A 500 Hz tone.
 TBytes ToneImage(double seconds, int rate = kRate, double amplitude = 12000)
 {
-    TBytes samples;
-    const size_t frames = static_cast<size_t>(seconds * rate);
-    for (size_t i = 0; i < frames; ++i)
-        AppendLe16(samples, static_cast<uint16_t>(static_cast<int16_t>(amplitude * std::sin(2 * M_PI * 500 * i / rate))));
-    return TRiffBuilder().Fmt(TWaveFormat::Pcm(1, static_cast<uint32_t>(rate), 16).Header()).Data(samples).Build();
+    return ToneWave(static_cast<int>(seconds * rate), 500, static_cast<uint32_t>(rate), amplitude);
 }
 
 struct TEnd {

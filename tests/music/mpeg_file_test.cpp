@@ -1,7 +1,7 @@
 #include "music/mpeg_file.h"
 #include "music/volume.h"
 
-#include "mp3_fixtures.h"
+#include "support/mp3_files.h"
 
 #include <gtest/gtest.h>
 

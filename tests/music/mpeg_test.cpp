@@ -1,6 +1,6 @@
 #include "music/mpeg.h"
 
-#include "mp3_fixtures.h"
+#include "support/mp3_files.h"
 
 #include <gtest/gtest.h>
 

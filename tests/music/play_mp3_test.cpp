@@ -1,6 +1,6 @@
 // ambitone-tool play-mp3 on the built tool: what the wave output received
 // is the decoder's whole song, nothing lost or played twice.
-#include "mp3_fixtures.h"
+#include "support/mp3_files.h"
 
 #include "music/mpeg.h"
 

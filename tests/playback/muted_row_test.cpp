@@ -7,6 +7,7 @@
 #include "base/clock.h"
 #include "playback/mix_channel_adapter.h"
 #include "playback/scheduler.h"
+#include "support/wave_image.h"
 
 #include <gtest/gtest.h>
 
@@ -15,28 +16,6 @@
 #include <vector>
 
 namespace {
-
-std::string Tone(int frames)
-{
-    std::ostringstream out;
-    auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out.put(char(v >> (8 * i))); };
-    auto put16 = [&](uint16_t v) { out.put(char(v)); out.put(char(v >> 8)); };
-    out << "RIFF";
-    put32(36 + frames * 2);
-    out << "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(22050);
-    put32(44100);
-    put16(2);
-    put16(16);
-    out << "data";
-    put32(frames * 2);
-    for (int i = 0; i < frames; ++i)
-        put16(uint16_t(int16_t(12000 * std::sin(i * 0.1))));
-    return out.str();
-}
 
 int Peak(ILoopbackRenderer& renderer, TVirtualClock& clock, int ms)
 {
@@ -61,7 +40,7 @@ TEST(MutedRow, FiresAndRepeatsOnScheduleWithoutBeingHeard)
     ApplyMainMixerSettings(mixer);
     TMMDSMixChannel channel(&mixer);
     ApplyChannelSettings(channel, 1);
-    std::istringstream image(Tone(4410)); // 0.2 s
+    std::istringstream image(ToneWaveString(4410, 350, 22050, 12000)); // 0.2 s
     channel.Wave().LoadFromStream(image);
     TMixChannelAdapter adapter(channel);
 

@@ -421,6 +421,25 @@ TEST_F(SchedulerTest, EveryTransportChangeIsTold)
     EXPECT_EQ(shownLength, 180);
 }
 
+TEST_F(SchedulerTest, ResettingTheLoopKeepsTheTimersAndTheButton)
+{
+    scheduler.Play();
+    for (int i = 0; i < 17; ++i)
+        scheduler.Tick();
+    ASSERT_EQ(scheduler.LoopPosition(), 17);
+    scheduler.ResetLoop(240);
+    EXPECT_EQ(scheduler.LoopLength(), 240);
+    EXPECT_EQ(scheduler.LoopPosition(), 0);
+    EXPECT_EQ(scheduler.LoopCount(), 0);
+    EXPECT_EQ(scheduler.PlayTime(), 0);
+    EXPECT_EQ(scheduler.GaugePercent(), 0);
+    EXPECT_TRUE(scheduler.Playing());
+    EXPECT_TRUE(scheduler.PlayButtonDown());
+    EXPECT_TRUE(scheduler.MotionRunning());
+    scheduler.ResetLoop(5000);
+    EXPECT_EQ(scheduler.LoopLength(), 999); // what the display holds
+}
+
 TEST_F(SchedulerTest, AnErrorInATickLeavesTheRestOfItUndone)
 {
     for (int i = 0; i < 3; ++i)

@@ -10,6 +10,7 @@
 #include "store/table.h"
 
 #include "scheme_store.h"
+#include "support/wave_image.h"
 
 #include <gtest/gtest.h>
 
@@ -262,4 +263,18 @@ TEST_F(SchemeSession, ARowAddedWhileStoppedFiresAfterPlay)
         EXPECT_EQ(m_events[0].Ms - playAt, 3000);
         m_session->Scheduler().Stop();
     }
+}
+
+TEST(SchemeSessionWithoutDevice, TheLoopRunsAndNoRowCanBeAdded)
+{
+    TVirtualClock clock;
+    TSchemeSession session(clock);
+    session.Scheduler().SchemeSelected(60);
+    session.Scheduler().Play();
+    clock.Advance(3000);
+    EXPECT_EQ(session.Scheduler().LoopPosition(), 3);
+    std::istringstream image(ToneWaveString(100));
+    EXPECT_THROW(session.AddRow(image, TPlaybackRow{}), EAmbitoneError);
+    EXPECT_EQ(session.RowCount(), 0u);
+    EXPECT_TRUE(session.Scheduler().Rows().empty());
 }

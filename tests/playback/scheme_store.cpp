@@ -1,5 +1,7 @@
 #include "scheme_store.h"
 
+#include "support/wave_image.h"
+
 #include "store/table.h"
 
 #include <cmath>
@@ -18,36 +20,9 @@ TScratchDir::~TScratchDir()
     fs::remove_all(m_path);
 }
 
-namespace {
-
-void Le(std::vector<uint8_t>& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-} // namespace
-
 std::vector<uint8_t> ToneImage(double hz, double seconds, uint32_t rate)
 {
-    const uint32_t frames = static_cast<uint32_t>(seconds * rate);
-    std::vector<uint8_t> image = {'R', 'I', 'F', 'F'};
-    Le(image, 36 + frames * 2, 4);
-    for (char c : std::string("WAVEfmt "))
-        image.push_back(static_cast<uint8_t>(c));
-    Le(image, 16, 4);
-    Le(image, 1, 2);
-    Le(image, 1, 2);
-    Le(image, rate, 4);
-    Le(image, rate * 2, 4);
-    Le(image, 2, 2);
-    Le(image, 16, 2);
-    for (char c : std::string("data"))
-        image.push_back(static_cast<uint8_t>(c));
-    Le(image, frames * 2, 4);
-    for (uint32_t i = 0; i < frames; ++i)
-        Le(image, static_cast<uint16_t>(static_cast<int16_t>(12000 * std::sin(2 * M_PI * hz * i / rate))), 2);
-    return image;
+    return ToneWave(static_cast<int>(seconds * rate), hz, rate, 12000);
 }
 
 int AddScheme(TDatabase& db, const std::string& name, int loopPeriod)

@@ -145,18 +145,18 @@ TBytes PcmWaveImage(uint16_t channels, uint32_t rate, uint16_t bits, size_t fram
     return TRiffBuilder().Fmt(format).Data(PatternBytes(frames * format.nBlockAlign)).Build();
 }
 
-TBytes ToneWave(int frames, int pitch, uint32_t rate)
+TBytes ToneWave(int frames, double pitch, uint32_t rate, double amplitude)
 {
     TBytes samples;
     samples.reserve(static_cast<size_t>(frames) * 2);
     for (int i = 0; i < frames; ++i)
         AppendLe16(samples, static_cast<uint16_t>(static_cast<int16_t>(
-                                8000 * std::sin(2 * std::numbers::pi * pitch * i / static_cast<double>(rate)))));
+                                amplitude * std::sin(2 * std::numbers::pi * pitch * i / static_cast<double>(rate)))));
     return TRiffBuilder().Fmt(PcmRecord(1, rate, 16)).Data(samples).Build();
 }
 
-std::string ToneWaveString(int frames, int pitch, uint32_t rate)
+std::string ToneWaveString(int frames, double pitch, uint32_t rate, double amplitude)
 {
-    const TBytes image = ToneWave(frames, pitch, rate);
+    const TBytes image = ToneWave(frames, pitch, rate, amplitude);
     return std::string(image.begin(), image.end());
 }

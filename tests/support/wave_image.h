@@ -72,6 +72,6 @@ TBytes PcmWaveImage(uint16_t channels, uint32_t rate, uint16_t bits, size_t fram
 
 // A 16-bit mono PCM image (16-byte fmt chunk, then data) of `frames` frames
 // of a sine at `pitch` Hz, amplitude 8000; `pitch` tells images apart.
-TBytes ToneWave(int frames, int pitch = 440, uint32_t rate = 22050);
+TBytes ToneWave(int frames, double pitch = 440, uint32_t rate = 22050, double amplitude = 8000);
 // The same bytes, for code that reads images from a std::istream.
-std::string ToneWaveString(int frames, int pitch = 440, uint32_t rate = 22050);
+std::string ToneWaveString(int frames, double pitch = 440, uint32_t rate = 22050, double amplitude = 8000);
