@@ -38,6 +38,7 @@ int main(int argc, char** argv)
     app.SetPrompts(&prompts);
     // Every engine timer runs on the program's real clock.
     TQtClock clock;
+    clock.SetPrompts(&prompts);
     SetDefaultClock(&clock);
 
     TMainWindowEnvironment environment;

@@ -1,5 +1,7 @@
 #include "app/qt_clock.h"
 
+#include "ui/error_guard.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QTimer>
@@ -59,7 +61,7 @@ IClock::TTimerId TQtClock::StartTimerOn(TTimerThread thread, int intervalMs, std
     auto* timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(interval);
-    connect(timer, &QTimer::timeout, this, [tick = std::move(tick)] { tick(); });
+    connect(timer, &QTimer::timeout, this, [this, tick = std::move(tick)] { Run(tick); });
     timer->start();
     m_uiTimers[id] = timer;
     return id;
@@ -78,7 +80,16 @@ void TQtClock::StopTimer(TTimerId id)
 
 void TQtClock::Post(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(this, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, work = std::move(work)] { Run(work); }, Qt::QueuedConnection);
+}
+
+void TQtClock::Run(const std::function<void()>& work) const
+{
+    // Without prompts, a failure goes on to the application's own guard.
+    if (m_prompts)
+        Guarded(m_prompts, work);
+    else
+        work();
 }
 
 int64_t TQtClock::MillisecondsSinceMidnightUtc()

@@ -1,7 +1,9 @@
 #pragma once
 // The program's clock: window timers on the user-interface thread, a thread
 // of its own for background timers (the level clock), and posting through
-// the Qt event loop.
+// the Qt event loop. With prompts set, every tick and every posted piece of
+// work on the user-interface thread runs behind the error guard: what it
+// raises is shown and the timer keeps running.
 
 #include "base/clock.h"
 
@@ -13,6 +15,7 @@
 #include <memory>
 #include <thread>
 
+class IPrompts;
 class QTimer;
 
 class TQtClock : public QObject, public IClock {
@@ -27,9 +30,12 @@ public:
     void Post(std::function<void()> work) override;
     int64_t MillisecondsSinceMidnightUtc() override;
     int64_t SteadyMilliseconds() override;
+    void SetPrompts(IPrompts* prompts) { m_prompts = prompts; }
 
 private:
+    void Run(const std::function<void()>& work) const;
     struct TBackgroundTimer;
+    IPrompts* m_prompts = nullptr;
     int m_nextId = 1;
     std::map<TTimerId, QTimer*> m_uiTimers;
     std::map<TTimerId, std::unique_ptr<TBackgroundTimer>> m_backgroundTimers;

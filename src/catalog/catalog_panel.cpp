@@ -110,7 +110,7 @@ void TCatalogPanel::ConnectSoundTree()
     connect(SoundTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         Guarded(&m_prompts, [&] { SoundTreeChange(current); });
     });
-    connect(ScrollTimer, &QTimer::timeout, this, [this] { ScrollTimerTimer(); });
+    connect(ScrollTimer, &QTimer::timeout, this, [this] { Guarded(&m_prompts, [this] { ScrollTimerTimer(); }); });
     lblRecordCount->setText(QStringLiteral("Record Count"));
     auto count = [this](TTable& table) { tblSoundsAfterOpen(table); };
     m_tables.tblSounds->AfterOpen = count;

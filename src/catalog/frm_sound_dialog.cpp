@@ -1,5 +1,6 @@
 #include "catalog/frm_sound_dialog.h"
 
+#include "ui/accessible.h"
 #include "ui/error_guard.h"
 #include "ui/hints.h"
 #include "ui/panel_style.h"
@@ -166,6 +167,7 @@ TfrmSoundDialog::TfrmSoundDialog(QWidget* parent, TMMDSWaveMixer* mixer, IPrompt
     const QString start = LastDirectory().isEmpty() ? QDir::homePath() : LastDirectory();
     SetCurrentDirectory(start);
     UpdateActions();
+    NameControls(this);
 }
 
 TfrmSoundDialog::~TfrmSoundDialog()
@@ -216,6 +218,7 @@ QWidget* TfrmSoundDialog::BuildPlacePane()
 
     DriveComboBox1 = new QComboBox(pane);
     DriveComboBox1->setObjectName("DriveComboBox1");
+    DriveComboBox1->setAccessibleName(QStringLiteral("Places"));
     DriveComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     DriveComboBox1->setMinimumContentsLength(10);
     SetHint(DriveComboBox1, QStringLiteral("Places|The file system, your home folder and the mounted volumes."));
@@ -226,6 +229,7 @@ QWidget* TfrmSoundDialog::BuildPlacePane()
     m_model->setReadOnly(true);
     Directory = new QTreeView(pane);
     Directory->setObjectName("Directory");
+    Directory->setAccessibleName(QStringLiteral("Folders"));
     Directory->setModel(m_model);
     for (int column = 1; column < m_model->columnCount(); ++column)
         Directory->hideColumn(column);

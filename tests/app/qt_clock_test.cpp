@@ -1,6 +1,8 @@
 // The program's clock: window timers, background ticks handing work to the
 // user-interface thread, and stopping.
 #include "app/qt_clock.h"
+#include "base/error.h"
+#include "support/scripted_prompts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,6 +46,24 @@ TEST(QtClock, WindowTimersTickOnTheUserInterfaceThreadUntilStopped)
         QThread::msleep(10);
     }
     EXPECT_EQ(ticks, 3);
+}
+
+TEST(QtClock, AFailingTickOrPostIsShownAndTheTimerRunsOn)
+{
+    TScriptedPrompts prompts;
+    TQtClock clock;
+    clock.SetPrompts(&prompts);
+    int ticks = 0;
+    const IClock::TTimerId id = clock.StartTimer(5, [&] {
+        if (++ticks <= 2)
+            throw EAmbitoneError("tick " + std::to_string(ticks));
+    });
+    clock.Post([] { throw EAmbitoneError("posted"); });
+    ASSERT_TRUE(ProcessUntil([&] { return ticks >= 4 && prompts.Texts("error").size() >= 3; }));
+    clock.StopTimer(id);
+    QStringList errors = prompts.Texts("error");
+    errors.sort();
+    EXPECT_EQ(errors, QStringList({"posted", "tick 1", "tick 2"}));
 }
 
 TEST(QtClock, BackgroundTicksPostTheirWorkToTheUserInterfaceThread)

@@ -62,6 +62,13 @@ protected:
         }
     }
 
+    static QWidget* FindByAccessibleName(const QWidget& root, const QString& name)
+    {
+        for (QWidget* widget : root.findChildren<QWidget*>())
+            if (widget->accessibleName() == name)
+                return widget;
+        return nullptr;
+    }
     static QStringList Names(const QListWidget* list)
     {
         QStringList names;
@@ -110,6 +117,8 @@ TEST_F(TSoundDialogTest, LooksLikeAnImportToolWindowCentredOnTheMainWindow)
     const QPoint offset = dialog.frameGeometry().center() - form.frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 2);
 
+    for (const char* name : {"Places", "Folders", "File list", "Play", "Stop", "Volume", "OK", "Cancel"})
+        EXPECT_NE(FindByAccessibleName(dialog, name), nullptr) << name;
     EXPECT_EQ(dialog.FileList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(dialog.PlayButton->defaultAction(), dialog.PlaySound);
     EXPECT_EQ(dialog.StopButton->defaultAction(), dialog.StopSound);
