@@ -1,5 +1,7 @@
 #include "app/about_box.h"
 
+#include "ui/accessible.h"
+
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -55,4 +57,5 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     layout->addWidget(panel);
     layout->addWidget(buttons);
     setFixedWidth(360);
+    NameControls(this);
 }

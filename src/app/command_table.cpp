@@ -6,7 +6,6 @@
 #include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
 #include "music_page/music_page.h"
-#include "playback/scheduler.h"
 #include "scheme/scheme_list_panel.h"
 #include "scheme/scheme_panel.h"
 #include "ui/panel_style.h"
@@ -51,7 +50,7 @@ void TfrmMain::BuildCommands()
         {"StopScheme", "Scheme", "Stop"},
         {"PlaySchemeSample", "Scheme", "Play Sample", {}, {}, highlighted},
         {"SampleFixEndingPop", "Scheme", "Fix Ending Pop", "Remove the pop from the end of a sound sample.", {},
-         [scheme] { return !scheme->Scheduler().PlayButtonDown() && scheme->SelectedRow() != -1; }},
+         [scheme] { return !scheme->PlayButtonDown() && scheme->SelectedRow() != -1; }},
         {"FixEndingPop", "Samples", "Fix Ending Pop", "|Edit the sample, and remove any ending pops.", {},
          sampleSelected},
         {"NewCategory", "Samples", "New", "New Category|Create a new sample category.",

@@ -7,6 +7,7 @@
 #include "base/clock.h"
 #include "catalog/catalog_panel.h"
 #include "music_page/music_page.h"
+#include "playback/scheme_session.h"
 #include "scheme/scheme_list_panel.h"
 #include "scheme/scheme_panel.h"
 #include "store/library_tables.h"
@@ -43,6 +44,9 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
 
     // Without a sound device the window still opens, and nothing plays.
     Guarded(m_prompts, [&] { m_sound->CreateSound(environment.SoundBackend); });
+    // Without a mixer the loop still runs; it has nothing to play.
+    m_session = m_sound->WaveMixer() ? std::make_unique<TSchemeSession>(*m_sound->WaveMixer(), m_sound->Clock())
+                                     : std::make_unique<TSchemeSession>(m_sound->Clock());
 
     BuildWindow();
     BuildCommands();
@@ -76,9 +80,10 @@ TfrmMain::~TfrmMain()
     m_catalog->DisconnectSoundTree();
     m_schemePanel->BindVolumeControl(nullptr);
     Guarded(m_prompts, [this] { FormDestroy(); });
-    // The panels (and the scheme's channels) go before the sound services
-    // and the tables they use.
+    // The panels go before the session, the session's channels before the
+    // mixer, and all of them before the tables.
     delete PageControl;
+    m_session.reset();
 }
 
 void TfrmMain::BuildWindow()
@@ -98,7 +103,7 @@ void TfrmMain::BuildWindow()
     setCentralWidget(PageControl);
 
     m_schemeList = new TSchemeListPanel(*m_tables, *m_prompts);
-    m_schemePanel = new TSchemePanel(*m_tables, *m_sound, *m_schemeList);
+    m_schemePanel = new TSchemePanel(*m_tables, *m_session, *m_schemeList);
     m_catalog = new TCatalogPanel(*m_tables, *m_prompts, *m_sound);
 
     SchemesSplitPanel = new QSplitter(Qt::Horizontal);

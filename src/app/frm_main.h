@@ -1,6 +1,7 @@
 #pragma once
 // TfrmMain, the one main window. It owns what lives for the run (the
-// library tables, the sound services, the command map, the panels) and
+// library tables, the sound services, the scheme session, the command map,
+// the panels) and
 // wires them together; each panel holds its own widgets, state and
 // handlers. The window's own handlers are the shell's: start-up, close,
 // hints, help and the enabling of commands.
@@ -26,6 +27,7 @@ class TLibraryTables;
 class TMusicPage;
 class TSchemeListPanel;
 class TSchemePanel;
+class TSchemeSession;
 class TSoundServices;
 class TfrmAbout;
 
@@ -54,6 +56,7 @@ public:
     QSettings& Settings() const { return *m_settings; }
     TLibraryTables& Tables() const { return *m_tables; }
     TSoundServices& Sound() const { return *m_sound; }
+    TSchemeSession& Session() const { return *m_session; }
     TCommandMap& Commands() const { return *m_commands; }
     TSchemeListPanel& SchemeListPanel() const { return *m_schemeList; }
     TSchemePanel& SchemePanel() const { return *m_schemePanel; }
@@ -95,6 +98,7 @@ private:
     std::filesystem::path m_dataDirectory;
     std::unique_ptr<TLibraryTables> m_tables;
     std::unique_ptr<TSoundServices> m_sound;
+    std::unique_ptr<TSchemeSession> m_session; // the open scheme's rows and scheduler
     TCommandMap* m_commands = nullptr;
     THelpRouter* m_helpRouter = nullptr;
     QTabWidget* PageControl = nullptr;

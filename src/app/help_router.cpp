@@ -1,5 +1,7 @@
 #include "app/help_router.h"
 
+#include "ui/accessible.h"
+
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -92,6 +94,8 @@ QWidget* THelpRouter::Window()
     dialog->resize(560, 480);
 
     m_browser = new QTextBrowser(dialog);
+    m_browser->setObjectName(QStringLiteral("helpBrowser"));
+    m_browser->setAccessibleName(QStringLiteral("Help topic"));
     m_browser->setOpenLinks(true);
     m_browser->setOpenExternalLinks(false);
     // Help reads best black on white whatever the desktop theme.
@@ -125,6 +129,8 @@ QWidget* THelpRouter::Window()
     auto* layout = new QVBoxLayout(dialog);
     layout->addLayout(buttons);
     layout->addWidget(m_browser);
+    close->setObjectName(QStringLiteral("closeButton"));
+    NameControls(dialog);
 
     m_window = dialog;
     return dialog;

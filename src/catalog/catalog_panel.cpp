@@ -94,16 +94,26 @@ void TCatalogPanel::FinishEdit()
 
 void TCatalogPanel::ConnectSoundTree()
 {
-    SoundTree->OnEditing = [this](QTreeWidgetItem* node) { return SoundTreeEditing(node); };
+    // Every hook runs behind the guard; one that answers says no when it
+    // fails.
+    SoundTree->OnEditing = [this](QTreeWidgetItem* node) {
+        bool editable = false;
+        Guarded(&m_prompts, [&] { editable = SoundTreeEditing(node); });
+        return editable;
+    };
     SoundTree->OnEdited = [this](QTreeWidgetItem* node, const QString& text) {
         Guarded(&m_prompts, [&] { SoundTreeEdited(node, text); });
     };
-    SoundTree->OnStartDrag = [this] { SoundTreeStartDrag(); };
-    SoundTree->OnDragOver = [this](QTreeWidgetItem* target, int y) { return SoundTreeDragOver(target, y); };
+    SoundTree->OnStartDrag = [this] { Guarded(&m_prompts, [this] { SoundTreeStartDrag(); }); };
+    SoundTree->OnDragOver = [this](QTreeWidgetItem* target, int y) {
+        bool accepted = false;
+        Guarded(&m_prompts, [&] { accepted = SoundTreeDragOver(target, y); });
+        return accepted;
+    };
     SoundTree->OnDragDrop = [this](QTreeWidgetItem* target) {
         Guarded(&m_prompts, [&] { SoundTreeDragDrop(target); });
     };
-    SoundTree->OnEndDrag = [this] { SoundTreeEndDrag(); };
+    SoundTree->OnEndDrag = [this] { Guarded(&m_prompts, [this] { SoundTreeEndDrag(); }); };
     SoundTree->OnFilesDropped = [this](const QStringList& paths) {
         Guarded(&m_prompts, [&] { FMDropFMDragDrop(paths); });
     };

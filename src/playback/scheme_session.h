@@ -103,6 +103,10 @@ public:
     // Stops the scheduler if it plays (its Stop: the channels silent, the
     // transport at 0) and drops every row with its channel.
     void Clear();
+    // Drops every row with its channel (which silences it) and leaves the
+    // scheduler as it is: a loop that plays goes on, with no rows, as it
+    // does when the open scheme is written back and another is created.
+    void DropRows();
 
     size_t RowCount() const { return m_rows.size(); }
     TSchemeRow& Row(size_t index) { return *m_rows.at(index); }
@@ -110,7 +114,6 @@ public:
 
 private:
     void FillRecord(TTable& schemeData, TPlaybackRow& record);
-    void DropRows();
     void SyncRows();
 
     TMMDSWaveMixer* m_mixer;

@@ -1,6 +1,8 @@
 #include "scheme/scheme_list_panel.h"
 
+#include "store/edit_scope.h"
 #include "store/library_tables.h"
+#include "ui/error_guard.h"
 #include "ui/hints.h"
 #include "ui/panel_style.h"
 #include "ui/prompts.h"
@@ -57,17 +59,10 @@ TSchemeListPanel::TSchemeListPanel(TLibraryTables& tables, IPrompts& prompts, QW
     connect(SchemeList, &QListWidget::itemSelectionChanged, this, [this] {
         if (m_programSelection)
             return;
-        // A list box always keeps its selection: a Ctrl+click that would
-        // clear it leaves the open scheme selected.
-        if (SchemeList->selectedItems().isEmpty() && m_openSchemeIndex >= 0 &&
-            m_openSchemeIndex < SchemeList->count()) {
-            TProgramSelection quiet(m_programSelection);
-            SchemeList->setCurrentRow(m_openSchemeIndex, QItemSelectionModel::ClearAndSelect);
-            return;
-        }
-        SchemeListClick();
+        Guarded(&m_prompts, [this] { SelectionChanged(); });
     });
-    connect(SchemeList, &QListWidget::itemDoubleClicked, this, [this] { RenameSchemeExecute(); });
+    connect(SchemeList, &QListWidget::itemDoubleClicked, this,
+            [this] { Guarded(&m_prompts, [this] { RenameSchemeExecute(); }); });
 
     TitleEdit = new QLineEdit(this);
     TitleEdit->setObjectName("TitleEdit");
@@ -77,6 +72,11 @@ TSchemeListPanel::TSchemeListPanel(TLibraryTables& tables, IPrompts& prompts, QW
     TitleEdit->installEventFilter(this);
 
     m_tables.tblSchemes->OnNewRecord = [this](TTable& t) { tblSchemesNewRecord(t); };
+}
+
+TSchemeListPanel::~TSchemeListPanel()
+{
+    m_tables.tblSchemes->OnNewRecord = nullptr;
 }
 
 void TSchemeListPanel::FillFromTable()
@@ -93,19 +93,32 @@ bool TSchemeListPanel::eventFilter(QObject* watched, QEvent* event)
     if (watched == SchemeList && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->text().isEmpty())
-            SchemeListKeyPress(key);
+            Guarded(&m_prompts, [&] { SchemeListKeyPress(key); });
         return false; // the list still acts on the key
     }
     if (watched == TitleEdit) {
         if (event->type() == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
-            TitleEditKeyPress(key);
+            Guarded(&m_prompts, [&] { TitleEditKeyPress(key); });
             return key->isAccepted() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
         }
         if (event->type() == QEvent::FocusOut)
-            TitleEditExit();
+            Guarded(&m_prompts, [this] { TitleEditExit(); });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TSchemeListPanel::SelectionChanged()
+{
+    // A list box always keeps its selection: a Ctrl+click that would
+    // clear it leaves the open scheme selected.
+    if (SchemeList->selectedItems().isEmpty() && m_openSchemeIndex >= 0 &&
+        m_openSchemeIndex < SchemeList->count()) {
+        TProgramSelection quiet(m_programSelection);
+        SchemeList->setCurrentRow(m_openSchemeIndex, QItemSelectionModel::ClearAndSelect);
+        return;
+    }
+    SchemeListClick();
 }
 
 TBookmark TSchemeListPanel::ItemBookmark(const QListWidgetItem* item)
@@ -154,9 +167,11 @@ void TSchemeListPanel::NewSchemeExecute()
 {
     emit UnloadRequested();
     TTable& schemes = *m_tables.tblSchemes;
-    schemes.Append();
-    m_tables.tblSchemesName->SetAsString("New Ambitone");
-    schemes.Post();
+    {
+        TEditScope append(schemes, TEditScope::Append);
+        m_tables.tblSchemesName->SetAsString("New Ambitone");
+        append.Post();
+    }
 
     QListWidgetItem* item = TitleItem(m_tables.tblSchemesName->AsString(), schemes.GetBookmark());
     {
@@ -207,11 +222,11 @@ void TSchemeListPanel::TitleEditExit()
     QString text = TitleEdit->text();
     TTable& schemes = *m_tables.tblSchemes;
     if (schemes.Active() && !schemes.IsEmpty() && text.toStdString() != m_tables.tblSchemesName->AsString()) {
-        schemes.Edit();
+        TEditScope edit(schemes, TEditScope::Edit);
         // The field object cuts the stored name to its width; the list and
         // the label show the text as typed.
         m_tables.tblSchemesName->SetAsString(text.toStdString());
-        schemes.Post();
+        edit.Post();
         if (QListWidgetItem* item = SchemeList->item(SelectedSchemeIndex()))
             item->setText(text);
         emit TitleChanged(text);

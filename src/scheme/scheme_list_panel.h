@@ -21,6 +21,7 @@ class TSchemeListPanel : public QWidget {
 
 public:
     TSchemeListPanel(TLibraryTables& tables, IPrompts& prompts, QWidget* parent = nullptr);
+    ~TSchemeListPanel() override;
 
     QListWidget* SchemeList = nullptr;
     QLineEdit* TitleEdit = nullptr;
@@ -60,6 +61,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The list's selection moved: a list box keeps its selection, and a new
+    // one opens its scheme.
+    void SelectionChanged();
+
     TLibraryTables& m_tables;
     IPrompts& m_prompts;
     int m_openSchemeIndex = -1;

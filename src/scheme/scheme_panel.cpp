@@ -1,6 +1,5 @@
 #include "scheme/scheme_panel.h"
 
-#include "audio/sound_services.h"
 #include "playback/scheduler.h"
 #include "playback/scheme_session.h"
 #include "scheme/scheme_list_panel.h"
@@ -65,11 +64,9 @@ QScrollArea* RowsArea(const char* name, const char* rowsName, QWidget* parent)
 
 } // namespace
 
-TSchemePanel::TSchemePanel(TLibraryTables& tables, TSoundServices& sound, const TSchemeListPanel& schemeList,
+TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, const TSchemeListPanel& schemeList,
                            QWidget* parent)
-    : QWidget(parent), m_tables(tables), m_schemeList(schemeList),
-      m_session(sound.WaveMixer() ? std::make_unique<TSchemeSession>(*sound.WaveMixer(), sound.Clock())
-                                  : std::make_unique<TSchemeSession>(sound.Clock()))
+    : QWidget(parent), m_tables(tables), m_schemeList(schemeList), m_session(session)
 {
     setObjectName("PropGroup");
     setAttribute(Qt::WA_StyledBackground, true);
@@ -246,12 +243,12 @@ void TSchemePanel::BindVolumeControl(TMMMixerControl* control)
 
 TScheduler& TSchemePanel::Scheduler()
 {
-    return m_session->Scheduler();
+    return m_session.Scheduler();
 }
 
 const TScheduler& TSchemePanel::Scheduler() const
 {
-    return m_session->Scheduler();
+    return m_session.Scheduler();
 }
 
 int TSchemePanel::LoopPosition() const
@@ -271,8 +268,16 @@ void TSchemePanel::ShowTransport()
     LoopCount->SetValue(scheduler.LoopCount());
     PlayTime->SetValue(scheduler.PlayTime());
     ProgressGauge->SetProgress(scheduler.GaugePercent());
-    if (m_playAction)
+    // The button follows the scheduler when the scheduler moves it (Play,
+    // Stop, another scheme), and is left alone otherwise.
+    if (m_playAction && scheduler.PlayButtonDown() != m_shownButtonDown)
         m_playAction->setChecked(scheduler.PlayButtonDown());
+    m_shownButtonDown = scheduler.PlayButtonDown();
+}
+
+bool TSchemePanel::PlayButtonDown() const
+{
+    return PlaySchemeButton->isChecked();
 }
 
 void TSchemePanel::SetTitle(const QString& title) const
@@ -283,6 +288,8 @@ void TSchemePanel::SetTitle(const QString& title) const
 void TSchemePanel::StopForSchemeChange()
 {
     Scheduler().SchemeSelected(Scheduler().LoopLength());
+    if (m_playAction)
+        m_playAction->setChecked(false);
 }
 
 void TSchemePanel::tblSchemesAfterScroll(TTable& table)
@@ -317,10 +324,9 @@ void TSchemePanel::UnloadScheme()
         m_tables.tblSounds->Close();
         m_tables.tblSounds->Open();
     }
-    // The rows go with their channels; a scheme that plays on keeps its
-    // timers, as deleting the open scheme leaves them.
-    if (m_session->RowCount() > 0)
-        m_session->Clear();
+    // The rows go with their channels; a loop that plays goes on, as it
+    // does when the open scheme is deleted.
+    m_session.DropRows();
     PropList->clear();
     m_selectedRow = -1;
 }

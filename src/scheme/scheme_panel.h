@@ -1,9 +1,10 @@
 #pragma once
 // The scheme panel: the open scheme's title, its rows on the Frequency and
 // Location pages, the loop counters and the transport with the output
-// volume. It owns the scheme session (rows, channels and the scheduler with
-// its timers) and with it the loop length, LoopPosition and the selected
-// row; the other panels ask it.
+// volume. It plays the open scheme through the window's scheme session
+// (rows, channels and the scheduler with its timers, which hold the loop
+// length and LoopPosition) and owns the selected row; the other panels ask
+// it.
 
 #include "store/table.h"
 
@@ -28,13 +29,12 @@ class TMMMixerSlider;
 class TScheduler;
 class TSchemeListPanel;
 class TSchemeSession;
-class TSoundServices;
 
 class TSchemePanel : public QWidget {
     Q_OBJECT
 
 public:
-    TSchemePanel(TLibraryTables& tables, TSoundServices& sound, const TSchemeListPanel& schemeList,
+    TSchemePanel(TLibraryTables& tables, TSchemeSession& session, const TSchemeListPanel& schemeList,
                  QWidget* parent = nullptr);
     ~TSchemePanel() override;
 
@@ -53,11 +53,13 @@ public:
     TMMMixerSlider* MasterVolumeSlider = nullptr;
     QListWidget* PropList = nullptr; // never shown: the ordered container of the rows
 
-    TSchemeSession& Session() { return *m_session; }
+    TSchemeSession& Session() { return m_session; }
     TScheduler& Scheduler();
     const TScheduler& Scheduler() const;
     int LoopPosition() const;
     int SelectedRow() const { return m_selectedRow; }
+    // The Play button is down.
+    bool PlayButtonDown() const;
     // A row of the open scheme is selected.
     bool HighlightedAvailable() const { return m_selectedRow >= 0; }
     int RowCount() const;
@@ -84,7 +86,8 @@ private:
 
     TLibraryTables& m_tables;
     const TSchemeListPanel& m_schemeList;
-    std::unique_ptr<TSchemeSession> m_session;
+    TSchemeSession& m_session;
     QAction* m_playAction = nullptr;
+    bool m_shownButtonDown = false; // the scheduler's Play button as last shown
     int m_selectedRow = -1;
 };

@@ -258,13 +258,18 @@ TEST_F(TMainWindowTest, HintsPutTheirLongPartInTheStatusBar)
 TEST_F(TMainWindowTest, TimersAndPagesStartAsTheProgramNeedsThem)
 {
     Open();
-    // The scheduler's second and motion tick are the playback timers: the
-    // motion tick runs from start-up, the second only while playing.
-    const TScheduler& scheduler = Window->SchemePanel().Scheduler();
-    EXPECT_EQ(TScheduler::PlayInterval, 1000);
-    EXPECT_EQ(TScheduler::PatternInterval, 100);
+    // The scheduler's second and motion tick are the playback timers, on the
+    // window's clock: the motion tick runs from start-up, the second only
+    // while playing, once a second.
+    TScheduler& scheduler = Window->SchemePanel().Scheduler();
     EXPECT_FALSE(scheduler.Playing());
     EXPECT_TRUE(scheduler.MotionRunning());
+    scheduler.Play();
+    Clock.Advance(999);
+    EXPECT_EQ(scheduler.PlayTime(), 0);
+    Clock.Advance(1);
+    EXPECT_EQ(scheduler.PlayTime(), 1);
+    EXPECT_EQ(Ui().Find<TLedNumber>("Play time")->Value(), 1);
     auto* scroll = Window->CatalogPanel().ScrollTimer;
     EXPECT_EQ(scroll->interval(), 10);
     EXPECT_FALSE(scroll->isActive());
@@ -367,6 +372,9 @@ TEST_F(TMainWindowTest, F1OpensTheTopicOfTheFocusedPane)
     THelpRouter reference(nullptr);
     reference.ShowContents();
     EXPECT_EQ(form.HelpRouter().CurrentTopicTitle(), reference.CurrentTopicTitle());
+    auto* topic = form.HelpRouter().Window()->findChild<QWidget*>("helpBrowser");
+    ASSERT_NE(topic, nullptr);
+    EXPECT_EQ(topic->accessibleName(), "Help topic");
 }
 
 TEST_F(TMainWindowTest, WithoutAnOutputMixerTheVolumeSliderRestsDisabledInTheMiddle)

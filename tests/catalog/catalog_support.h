@@ -62,7 +62,7 @@ protected:
             labels << node->child(i)->text(0);
         return labels;
     }
-    QStringList RootLabels(const TfrmMain& /*form*/)
+    QStringList RootLabels()
     {
         QStringList labels;
         for (int i = 0; i < Tree()->topLevelItemCount(); ++i)
@@ -70,7 +70,7 @@ protected:
         return labels;
     }
     // The first node, depth first, with this label.
-    QTreeWidgetItem* Find(const TfrmMain& /*form*/, const QString& label)
+    QTreeWidgetItem* Find(const QString& label)
     {
         QTreeWidgetItemIterator it(Tree());
         for (; *it; ++it)
@@ -78,20 +78,20 @@ protected:
                 return *it;
         return nullptr;
     }
-    void Select(TfrmMain& /*form*/, QTreeWidgetItem* node)
+    void Select(QTreeWidgetItem* node)
     {
         Tree()->setCurrentItem(node);
         Ui().Update();
     }
     // A category made as the user makes it: New (or New Sub under the
     // selection), then the name typed over "New Category".
-    QTreeWidgetItem* NewCategory(TfrmMain& form, const QString& name, QTreeWidgetItem* under = nullptr)
+    QTreeWidgetItem* NewCategory(const QString& name, QTreeWidgetItem* under = nullptr)
     {
         if (under)
-            Select(form, under);
-        Catalog().NewCategoryExecute(under ? 1 : 0);
+            Select(under);
+        EXPECT_TRUE(Ui().Trigger(under ? "NewSubCategory" : "NewCategory"));
         QTreeWidgetItem* node = Tree()->currentItem();
-        QLineEdit* editor = LabelEditor(form);
+        QLineEdit* editor = LabelEditor();
         EXPECT_NE(editor, nullptr) << "no label editor open";
         if (editor) {
             editor->setText(name);
@@ -112,21 +112,21 @@ protected:
     }
     // The label editor open in the tree; closed ones linger hidden until
     // they are deleted.
-    QLineEdit* LabelEditor(const TfrmMain& /*form*/)
+    QLineEdit* LabelEditor()
     {
         for (QLineEdit* editor : Tree()->findChildren<QLineEdit*>())
             if (editor->isVisible())
                 return editor;
         return nullptr;
     }
-    void Drag(TfrmMain& form, QTreeWidgetItem* node, QTreeWidgetItem* target)
+    void Drag(QTreeWidgetItem* node, QTreeWidgetItem* target)
     {
-        Select(form, node);
+        Select(node);
         Catalog().SoundTreeStartDrag();
         if (Catalog().SoundTreeDragOver(target, 20))
             Catalog().SoundTreeDragDrop(target);
         Catalog().SoundTreeEndDrag();
     }
-    int SoundRows(TfrmMain& /*form*/) { return Tables().tblSounds->RecordCount(); }
-    int CategoryRows(TfrmMain& /*form*/) { return Tables().tblCategory->RecordCount(); }
+    int SoundRows() { return Tables().tblSounds->RecordCount(); }
+    int CategoryRows() { return Tables().tblCategory->RecordCount(); }
 };

@@ -15,7 +15,7 @@ protected:
 
     // Rows written straight to the tables, as another program version or a
     // package import could have left them.
-    int32_t AddCategoryRow(TfrmMain& /*form*/, const std::string& name, int32_t parent)
+    int32_t AddCategoryRow(const std::string& name, int32_t parent)
     {
         Tables().tblCategory->Append();
         Tables().tblCategoryName->SetAsString(name);
@@ -23,7 +23,7 @@ protected:
         Tables().tblCategory->Post();
         return Tables().tblCategoryRecordNo->AsInteger();
     }
-    int32_t AddSampleRow(TfrmMain& /*form*/, const std::string& name, int32_t category)
+    int32_t AddSampleRow(const std::string& name, int32_t category)
     {
         Tables().tblSounds->Append();
         Tables().tblSoundsName->SetAsString(name);
@@ -37,23 +37,23 @@ protected:
         CloseAndDestroy();
         return Start();
     }
-    bool Enabled(TfrmMain& /*form*/, const char* action)
+    bool Enabled(const char* action)
     {
         Ui().Update();
         return Ui().Action(action)->isEnabled();
     }
 
     // Unfiled{u1}, Weather{Rain{drizzle}, Storm{}, thunder}, Birds{}.
-    void MakeCatalogue(TfrmMain& form)
+    void MakeCatalogue()
     {
         Catalog().ImportSampleFiles({WriteFile("u1.wav", ToneWave(100)), WriteFile("drizzle.wav", ToneWave(100)),
                                 WriteFile("thunder.wav", ToneWave(100))});
-        Weather = NewCategory(form, "Weather");
-        Birds = NewCategory(form, "Birds");
-        Storm = NewCategory(form, "Storm", Weather);
-        Rain = NewCategory(form, "Rain", Weather);
-        Drag(form, Find(form, "thunder.wav"), Weather);
-        Drag(form, Find(form, "drizzle.wav"), Rain);
+        Weather = NewCategory("Weather");
+        Birds = NewCategory("Birds");
+        Storm = NewCategory("Storm", Weather);
+        Rain = NewCategory("Rain", Weather);
+        Drag(Find("thunder.wav"), Weather);
+        Drag(Find("drizzle.wav"), Rain);
         ASSERT_EQ(Labels(Weather), QStringList({"Rain", "Storm", "thunder.wav"}));
     }
     QTreeWidgetItem *Weather = nullptr, *Birds = nullptr, *Storm = nullptr, *Rain = nullptr;
@@ -63,8 +63,8 @@ protected:
 
 TEST_F(TCategoryTreeTest, AnEmptyCatalogueShowsOnlyUnfiled)
 {
-    TfrmMain& form = Start();
-    EXPECT_EQ(RootLabels(form), QStringList{"Unfiled"});
+    Start();
+    EXPECT_EQ(RootLabels(), QStringList{"Unfiled"});
     EXPECT_EQ(Unfiled(), Tree()->topLevelItem(0));
     EXPECT_EQ(TCatalogPanel::SoundTreeGetImageIndex(Unfiled()), 5);
     EXPECT_EQ(CatalogNodeData(Unfiled()), nullptr);
@@ -73,35 +73,35 @@ TEST_F(TCategoryTreeTest, AnEmptyCatalogueShowsOnlyUnfiled)
 
 TEST_F(TCategoryTreeTest, AStartBuildsSubCategoriesBeforeSamplesAndHidesOrphans)
 {
-    TfrmMain& first = Start();
-    const int32_t nature = AddCategoryRow(first, "Nature", 0);
-    AddSampleRow(first, "wind.wav", nature); // older than the sub-category
-    const int32_t water = AddCategoryRow(first, "Water", nature);
-    AddSampleRow(first, "brook.wav", water);
-    AddSampleRow(first, "loose.wav", -1);
-    AddCategoryRow(first, "City", 0);
-    AddSampleRow(first, "stray.wav", 999); // names no category
-    AddSampleRow(first, "zero.wav", 0);    // nor does 0
-    const int32_t lost = AddCategoryRow(first, "Lost", 998);
-    AddSampleRow(first, "in-lost.wav", lost);
+    Start();
+    const int32_t nature = AddCategoryRow("Nature", 0);
+    AddSampleRow("wind.wav", nature); // older than the sub-category
+    const int32_t water = AddCategoryRow("Water", nature);
+    AddSampleRow("brook.wav", water);
+    AddSampleRow("loose.wav", -1);
+    AddCategoryRow("City", 0);
+    AddSampleRow("stray.wav", 999); // names no category
+    AddSampleRow("zero.wav", 0);    // nor does 0
+    const int32_t lost = AddCategoryRow("Lost", 998);
+    AddSampleRow("in-lost.wav", lost);
     // Two categories naming each other: unreachable from the root.
-    const int32_t ringA = AddCategoryRow(first, "RingA", 0);
-    const int32_t ringB = AddCategoryRow(first, "RingB", ringA);
+    const int32_t ringA = AddCategoryRow("RingA", 0);
+    const int32_t ringB = AddCategoryRow("RingB", ringA);
     Tables().tblCategory->GotoBookmark(TBookmark{ringA});
     Tables().tblCategory->Edit();
     Tables().tblCategoryParentNo->SetAsInteger(ringB);
     Tables().tblCategory->Post();
 
-    TfrmMain& form = Restart();
-    EXPECT_EQ(RootLabels(form), QStringList({"Unfiled", "Nature", "City"}));
+    Restart();
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "Nature", "City"}));
     EXPECT_EQ(Labels(Unfiled()), QStringList{"loose.wav"});
     QTreeWidgetItem* natureNode = Tree()->topLevelItem(1);
     EXPECT_EQ(Labels(natureNode), QStringList({"Water", "wind.wav"}));
     EXPECT_EQ(Labels(natureNode->child(0)), QStringList{"brook.wav"});
-    EXPECT_EQ(Find(form, "stray.wav"), nullptr);
-    EXPECT_EQ(Find(form, "zero.wav"), nullptr);
-    EXPECT_EQ(Find(form, "in-lost.wav"), nullptr);
-    EXPECT_EQ(Find(form, "RingA"), nullptr);
+    EXPECT_EQ(Find("stray.wav"), nullptr);
+    EXPECT_EQ(Find("zero.wav"), nullptr);
+    EXPECT_EQ(Find("in-lost.wav"), nullptr);
+    EXPECT_EQ(Find("RingA"), nullptr);
     EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "6 samples"); // hidden rows still count
 
     const TCatalogNodeData* data = CatalogNodeData(natureNode->child(0));
@@ -115,13 +115,13 @@ TEST_F(TCategoryTreeTest, AStartBuildsSubCategoriesBeforeSamplesAndHidesOrphans)
 
 TEST_F(TCategoryTreeTest, NewPlacesLastAtTheRootAndNewSubFirstUnderItsParentBothInLabelEdit)
 {
-    TfrmMain& form = Start();
-    QTreeWidgetItem* a = NewCategory(form, "A");
-    Catalog().NewCategoryExecute(0);
+    Start();
+    QTreeWidgetItem* a = NewCategory("A");
+    EXPECT_TRUE(Ui().Trigger("NewCategory"));
     QTreeWidgetItem* fresh = Tree()->currentItem();
-    EXPECT_EQ(RootLabels(form), QStringList({"Unfiled", "A", "New Category"}));
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "A", "New Category"}));
     EXPECT_TRUE(Tree()->IsEditingLabel());
-    auto* editor = LabelEditor(form);
+    auto* editor = LabelEditor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "New Category");
     // Escape keeps the name it was given.
@@ -132,8 +132,8 @@ TEST_F(TCategoryTreeTest, NewPlacesLastAtTheRootAndNewSubFirstUnderItsParentBoth
     EXPECT_EQ(Tables().tblCategoryName->AsString(), "New Category");
     EXPECT_EQ(Tables().tblCategoryParentNo->AsInteger(), 0);
 
-    NewCategory(form, "A2", a);
-    QTreeWidgetItem* first = NewCategory(form, "A1", a);
+    NewCategory("A2", a);
+    QTreeWidgetItem* first = NewCategory("A1", a);
     EXPECT_EQ(Labels(a), QStringList({"A1", "A2"}));
     EXPECT_TRUE(a->isExpanded());
     Tables().tblCategory->GotoBookmark(CatalogNodeData(first)->Bookmark);
@@ -141,18 +141,18 @@ TEST_F(TCategoryTreeTest, NewPlacesLastAtTheRootAndNewSubFirstUnderItsParentBoth
 
     // New Sub on a sample nests in the sample's category.
     Catalog().ImportSampleFiles({WriteFile("s.wav", ToneWave(100))});
-    Drag(form, Find(form, "s.wav"), first);
-    NewCategory(form, "Beside", Find(form, "s.wav"));
+    Drag(Find("s.wav"), first);
+    NewCategory("Beside", Find("s.wav"));
     EXPECT_EQ(Labels(first), QStringList({"Beside", "s.wav"}));
-    EXPECT_EQ(CategoryRows(form), 5);
+    EXPECT_EQ(CategoryRows(), 5);
 }
 
 TEST_F(TCategoryTreeTest, EnablingFollowsTheSelectedNode)
 {
-    TfrmMain& form = Start();
+    Start();
     Catalog().ImportSampleFiles({WriteFile("loose.wav", ToneWave(100)), WriteFile("filed.wav", ToneWave(100))});
-    QTreeWidgetItem* category = NewCategory(form, "Cat");
-    Drag(form, Find(form, "filed.wav"), category);
+    QTreeWidgetItem* category = NewCategory("Cat");
+    Drag(Find("filed.wav"), category);
 
     struct TCase {
         const char* Node;
@@ -163,37 +163,37 @@ TEST_F(TCategoryTreeTest, EnablingFollowsTheSelectedNode)
                     TCase{"filed.wav", true, false, true}}) {
         SCOPED_TRACE(c.Node);
         if (*c.Node)
-            Select(form, Find(form, c.Node));
+            Select(Find(c.Node));
         else
             Tree()->clearSelection();
-        EXPECT_TRUE(Enabled(form, "NewCategory"));
-        EXPECT_TRUE(Enabled(form, "ImportSamples"));
-        EXPECT_EQ(Enabled(form, "NewSubCategory"), c.NewSub);
-        EXPECT_EQ(Enabled(form, "RemoveCategory"), c.Remove);
-        EXPECT_EQ(Enabled(form, "ExportCategory"), c.Remove);
+        EXPECT_TRUE(Enabled("NewCategory"));
+        EXPECT_TRUE(Enabled("ImportSamples"));
+        EXPECT_EQ(Enabled("NewSubCategory"), c.NewSub);
+        EXPECT_EQ(Enabled("RemoveCategory"), c.Remove);
+        EXPECT_EQ(Enabled("ExportCategory"), c.Remove);
         for (const char* action : {"PlaySample", "DeleteSample", "ExportSample", "FixEndingPop"})
-            EXPECT_EQ(Enabled(form, action), c.SampleActions) << action;
+            EXPECT_EQ(Enabled(action), c.SampleActions) << action;
     }
 }
 
 TEST_F(TCategoryTreeTest, RenamingStoresTheLabelAndUnfiledCannotBeRenamed)
 {
-    TfrmMain& form = Start();
+    Start();
     Catalog().ImportSampleFiles({WriteFile("rain.wav", ToneWave(100))});
-    QTreeWidgetItem* category = NewCategory(form, "Weather");
+    QTreeWidgetItem* category = NewCategory("Weather");
     EXPECT_EQ(category->text(0), "Weather");
 
-    QTreeWidgetItem* sample = Find(form, "rain.wav");
-    Select(form, sample);
+    QTreeWidgetItem* sample = Find("rain.wav");
+    Select(sample);
     Tree()->StartEdit(sample);
-    auto* editor = LabelEditor(form);
+    auto* editor = LabelEditor();
     ASSERT_NE(editor, nullptr);
     editor->setText("Soft rain");
     Enter(editor);
     EXPECT_EQ(sample->text(0), "Soft rain");
 
     EXPECT_FALSE(Catalog().SoundTreeEditing(Unfiled()));
-    Select(form, Unfiled());
+    Select(Unfiled());
     Tree()->StartEdit(Unfiled());
     EXPECT_FALSE(Tree()->IsEditingLabel());
 
@@ -201,81 +201,81 @@ TEST_F(TCategoryTreeTest, RenamingStoresTheLabelAndUnfiledCannotBeRenamed)
     Catalog().SoundTreeEdited(category, QString(300, QLatin1Char('w')));
     EXPECT_EQ(category->text(0).size(), 250);
 
-    TfrmMain& again = Restart();
-    EXPECT_EQ(RootLabels(again), QStringList({"Unfiled", QString(250, QLatin1Char('w'))}));
+    Restart();
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", QString(250, QLatin1Char('w'))}));
     EXPECT_EQ(Labels(Unfiled()), QStringList{"Soft rain"});
 }
 
 TEST_F(TCategoryTreeTest, RemovingAnEmptyCategoryAsksYesOrNo)
 {
-    TfrmMain& form = Start();
-    QTreeWidgetItem* empty = NewCategory(form, "Empty");
-    Select(form, empty);
+    Start();
+    QTreeWidgetItem* empty = NewCategory("Empty");
+    Select(empty);
     Prompts.AnswerNo();
-    Catalog().RemoveCategoryExecute();
+    EXPECT_TRUE(Ui().Trigger("RemoveCategory"));
     EXPECT_EQ(Prompts.Texts("confirm"), QStringList{"Delete category \"Empty\"?"});
-    EXPECT_EQ(RootLabels(form), QStringList({"Unfiled", "Empty"}));
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "Empty"}));
 
     Prompts.AnswerYes();
-    Catalog().RemoveCategoryExecute();
-    EXPECT_EQ(RootLabels(form), QStringList{"Unfiled"});
-    EXPECT_EQ(CategoryRows(form), 0);
+    EXPECT_TRUE(Ui().Trigger("RemoveCategory"));
+    EXPECT_EQ(RootLabels(), QStringList{"Unfiled"});
+    EXPECT_EQ(CategoryRows(), 0);
 }
 
 TEST_F(TCategoryTreeTest, RemovingAFullCategoryOffersDeleteMoveAndCancel)
 {
-    TfrmMain& form = Start();
-    MakeCatalogue(form);
-    Select(form, Weather);
+    Start();
+    MakeCatalogue();
+    Select(Weather);
     for (int answer : {2, -1}) { // Cancel, and the box closed
         Prompts.AnswerButton(answer);
-        Catalog().RemoveCategoryExecute();
+        EXPECT_TRUE(Ui().Trigger("RemoveCategory"));
     }
     const QString question = "Confirm|The \"Weather\" category contains sub-categories and/or samples.\r\n"
                              "Do you want to delete all sub-items including the samples, or\r\n"
                              "move all the samples to the \"Unfiled\" category before deleting?|Delete,Move,Cancel";
     EXPECT_EQ(Prompts.Texts("choose"), QStringList({question, question}));
-    EXPECT_EQ(CategoryRows(form), 4);
-    EXPECT_EQ(SoundRows(form), 3);
+    EXPECT_EQ(CategoryRows(), 4);
+    EXPECT_EQ(SoundRows(), 3);
     EXPECT_EQ(Labels(Weather).size(), 3);
 
     Prompts.AnswerButton(0);
-    Catalog().RemoveCategoryExecute();
-    EXPECT_EQ(RootLabels(form), QStringList({"Unfiled", "Birds"}));
-    EXPECT_EQ(CategoryRows(form), 1);
-    EXPECT_EQ(SoundRows(form), 1); // both samples went, at any depth
+    EXPECT_TRUE(Ui().Trigger("RemoveCategory"));
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "Birds"}));
+    EXPECT_EQ(CategoryRows(), 1);
+    EXPECT_EQ(SoundRows(), 1); // both samples went, at any depth
     EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "1 samples");
     EXPECT_EQ(Labels(Unfiled()), QStringList{"u1.wav"});
 }
 
 TEST_F(TCategoryTreeTest, MoveRefilesEverySampleUnderUnfiledInTreeOrder)
 {
-    TfrmMain& form = Start();
-    MakeCatalogue(form);
-    Select(form, Weather);
+    Start();
+    MakeCatalogue();
+    Select(Weather);
     Prompts.AnswerButton(1);
-    Catalog().RemoveCategoryExecute();
-    EXPECT_EQ(RootLabels(form), QStringList({"Unfiled", "Birds"}));
+    EXPECT_TRUE(Ui().Trigger("RemoveCategory"));
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "Birds"}));
     EXPECT_EQ(Labels(Unfiled()), QStringList({"u1.wav", "drizzle.wav", "thunder.wav"}));
-    EXPECT_EQ(SoundRows(form), 3);
-    EXPECT_EQ(CategoryRows(form), 1);
+    EXPECT_EQ(SoundRows(), 3);
+    EXPECT_EQ(CategoryRows(), 1);
 
-    TfrmMain& again = Restart();
+    Restart();
     EXPECT_EQ(Labels(Unfiled()), QStringList({"u1.wav", "drizzle.wav", "thunder.wav"}));
-    EXPECT_EQ(RootLabels(again), QStringList({"Unfiled", "Birds"}));
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "Birds"}));
 }
 
 TEST_F(TCategoryTreeTest, DropsFollowTheTreeRules)
 {
-    TfrmMain& form = Start();
-    MakeCatalogue(form);
+    Start();
+    MakeCatalogue();
     Catalog().ImportSampleFiles({WriteFile("hail.wav", ToneWave(100))});
-    QTreeWidgetItem* hail = Find(form, "hail.wav");
-    Drag(form, hail, Weather);
-    QTreeWidgetItem* thunder = Find(form, "thunder.wav");
-    QTreeWidgetItem* drizzle = Find(form, "drizzle.wav");
-    QTreeWidgetItem* u1 = Find(form, "u1.wav");
-    QTreeWidgetItem* deep = NewCategory(form, "Deep", Rain); // Weather > Rain > Deep
+    QTreeWidgetItem* hail = Find("hail.wav");
+    Drag(hail, Weather);
+    QTreeWidgetItem* thunder = Find("thunder.wav");
+    QTreeWidgetItem* drizzle = Find("drizzle.wav");
+    QTreeWidgetItem* u1 = Find("u1.wav");
+    QTreeWidgetItem* deep = NewCategory("Deep", Rain); // Weather > Rain > Deep
 
     struct TCase {
         const char* What;
@@ -297,7 +297,7 @@ TEST_F(TCategoryTreeTest, DropsFollowTheTreeRules)
         SCOPED_TRACE(c.What);
         QTreeWidgetItem* parentBefore = c.Dragged->parent();
         const int index = parentBefore ? parentBefore->indexOfChild(c.Dragged) : -1;
-        Select(form, c.Dragged);
+        Select(c.Dragged);
         Catalog().SoundTreeStartDrag();
         EXPECT_FALSE(Catalog().SoundTreeDragOver(c.Target, 20));
         Catalog().SoundTreeDragDrop(c.Target);
@@ -307,21 +307,21 @@ TEST_F(TCategoryTreeTest, DropsFollowTheTreeRules)
             EXPECT_EQ(parentBefore->indexOfChild(c.Dragged), index);
         }
     }
-    EXPECT_EQ(RootLabels(form), QStringList({"Unfiled", "Weather", "Birds"}));
+    EXPECT_EQ(RootLabels(), QStringList({"Unfiled", "Weather", "Birds"}));
 
     // A sample leaves Unfiled onto a sample of a category: it joins that
     // sample's category, last.
-    Drag(form, u1, thunder);
+    Drag(u1, thunder);
     EXPECT_EQ(Labels(Weather), QStringList({"Rain", "Storm", "thunder.wav", "hail.wav", "u1.wav"}));
     // The sub-sub-category onto an unrelated category: it moves, last, and
     // the target opens.
     Birds->setExpanded(false);
-    Drag(form, deep, Birds);
+    Drag(deep, Birds);
     EXPECT_EQ(deep->parent(), Birds);
     EXPECT_TRUE(Birds->isExpanded());
     EXPECT_EQ(TCatalogPanel::SoundTreeGetImageIndex(Birds), 4);
     // A sample dropped onto a category further up moves up.
-    Drag(form, drizzle, Weather);
+    Drag(drizzle, Weather);
     EXPECT_EQ(Labels(Weather).last(), "drizzle.wav");
     EXPECT_EQ(Tree()->currentItem(), drizzle); // the moved node stays selected
 
@@ -333,23 +333,23 @@ TEST_F(TCategoryTreeTest, DropsFollowTheTreeRules)
 
 TEST_F(TCategoryTreeTest, AfterARestartSubCategoriesComeBeforeSamplesAgain)
 {
-    TfrmMain& form = Start();
-    MakeCatalogue(form);
+    Start();
+    MakeCatalogue();
     // A category dropped into Weather lands after its samples...
-    Drag(form, Birds, Weather);
+    Drag(Birds, Weather);
     EXPECT_EQ(Labels(Weather), QStringList({"Rain", "Storm", "thunder.wav", "Birds"}));
     // ...until the tree is built again.
-    TfrmMain& again = Restart();
-    QTreeWidgetItem* weather = Find(again, "Weather");
+    Restart();
+    QTreeWidgetItem* weather = Find("Weather");
     EXPECT_EQ(Labels(weather), QStringList({"Birds", "Storm", "Rain", "thunder.wav"})); // by RecordNo
-    EXPECT_EQ(Labels(Find(again, "Rain")), QStringList{"drizzle.wav"});
+    EXPECT_EQ(Labels(Find("Rain")), QStringList{"drizzle.wav"});
 }
 
 TEST_F(TCategoryTreeTest, TheEdgesScrollTheTreeDuringADragUntilItEnds)
 {
     TfrmMain& form = Start();
     form.resize(700, 400);
-    QTreeWidgetItem* big = NewCategory(form, "Big");
+    QTreeWidgetItem* big = NewCategory("Big");
     QStringList files;
     for (int i = 0; i < 60; ++i)
         files << WriteFile(QString("s%1.wav").arg(i, 2, 10, QLatin1Char('0')), ToneWave(50));
@@ -358,7 +358,7 @@ TEST_F(TCategoryTreeTest, TheEdgesScrollTheTreeDuringADragUntilItEnds)
     QScrollBar* bar = Tree()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 2);
 
-    Select(form, Find(form, "s30.wav"));
+    Select(Find("s30.wav"));
     Catalog().SoundTreeStartDrag();
     const int height = Tree()->viewport()->height();
     Catalog().SoundTreeDragOver(big, height - 2);
@@ -384,11 +384,11 @@ TEST_F(TCategoryTreeTest, TheEdgesScrollTheTreeDuringADragUntilItEnds)
 
 TEST_F(TCategoryTreeTest, TheViewsDragEventsReachTheWindow)
 {
-    TfrmMain& form = Start();
-    MakeCatalogue(form);
+    Start();
+    MakeCatalogue();
     Birds->setExpanded(true);
-    QTreeWidgetItem* thunder = Find(form, "thunder.wav");
-    Select(form, thunder);
+    QTreeWidgetItem* thunder = Find("thunder.wav");
+    Select(thunder);
     Catalog().SoundTreeStartDrag();
 
     QMimeData mime;
@@ -418,17 +418,17 @@ TEST_F(TCategoryTreeTest, TheViewsDragEventsReachTheWindow)
 
 TEST_F(TCategoryTreeTest, CategoriesShowOpenAndClosedFolders)
 {
-    TfrmMain& form = Start();
-    MakeCatalogue(form);
+    Start();
+    MakeCatalogue();
     Weather->setExpanded(true);
     Birds->setExpanded(false);
     EXPECT_EQ(Weather->data(0, TCatalogNode::NodeImageRole).toInt(), 4);
     EXPECT_EQ(Birds->data(0, TCatalogNode::NodeImageRole).toInt(), 3);
-    EXPECT_EQ(Find(form, "thunder.wav")->data(0, TCatalogNode::NodeImageRole).toInt(), 2);
+    EXPECT_EQ(Find("thunder.wav")->data(0, TCatalogNode::NodeImageRole).toInt(), 2);
     for (QTreeWidgetItem* node : {static_cast<QTreeWidgetItem*>(Unfiled()), Weather, Birds})
         EXPECT_FALSE(node->icon(0).isNull());
     EXPECT_NE(Weather->icon(0).cacheKey(), Birds->icon(0).cacheKey());
     // Selecting a category makes its row the current one.
-    Select(form, Birds);
+    Select(Birds);
     EXPECT_EQ(Tables().tblCategoryName->AsString(), "Birds");
 }

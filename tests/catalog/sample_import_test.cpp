@@ -14,7 +14,7 @@ namespace {
 
 class TSampleImportTest : public TCatalogTest {
 protected:
-    std::vector<uint8_t> StoredImage(TfrmMain& /*form*/, QTreeWidgetItem* node)
+    std::vector<uint8_t> StoredImage(QTreeWidgetItem* node)
     {
         Tables().tblSounds->GotoBookmark(CatalogNodeData(node)->Bookmark);
         return Tables().tblSounds->ReadBlob("Sound");
@@ -25,15 +25,15 @@ protected:
 
 TEST_F(TSampleImportTest, FilesArriveUnderUnfiledInTheOrderGivenWithTheirBytes)
 {
-    TfrmMain& form = Start();
+    Start();
     const auto rain = ToneWave(300, 440), thunder = ToneWave(500, 90);
     Unfiled()->setExpanded(false);
     Catalog().ImportSampleFiles({WriteFile("Rain.wav", rain), WriteFile("THUNDER.WAV", thunder)});
 
     EXPECT_EQ(Labels(Unfiled()), QStringList({"Rain.wav", "THUNDER.WAV"}));
     EXPECT_TRUE(Unfiled()->isExpanded());
-    EXPECT_EQ(StoredImage(form, Unfiled()->child(0)), rain);
-    EXPECT_EQ(StoredImage(form, Unfiled()->child(1)), thunder);
+    EXPECT_EQ(StoredImage(Unfiled()->child(0)), rain);
+    EXPECT_EQ(StoredImage(Unfiled()->child(1)), thunder);
     EXPECT_EQ(Tables().tblSoundsCategory->AsInteger(), -1);
     const TCatalogNodeData* data = CatalogNodeData(Unfiled()->child(1));
     ASSERT_NE(data, nullptr);
@@ -54,14 +54,14 @@ TEST_F(TSampleImportTest, FilesArriveUnderUnfiledInTheOrderGivenWithTheirBytes)
 
 TEST_F(TSampleImportTest, OtherNamesAreSkippedSilentlyAndUnplayableWavesAreNamedOnce)
 {
-    TfrmMain& form = Start();
+    Start();
     const QStringList paths{WriteText("notes.txt", "hello"),     WriteFile("clip.wave", ToneWave(100)),
                             WriteFile("noextension", ToneWave(100)), WriteText("broken.wav", "not a wave"),
                             WriteFile("clip.Wav", ToneWave(100)),  WriteFile("empty.wav", {}),
                             WriteFile("ok.wav", ToneWave(120))};
     Catalog().ImportSampleFiles(paths);
     EXPECT_EQ(Labels(Unfiled()), QStringList({"clip.Wav", "ok.wav"}));
-    EXPECT_EQ(SoundRows(form), 2);
+    EXPECT_EQ(SoundRows(), 2);
     const QStringList messages = Prompts.Texts("message");
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("broken.wav: Error reading wave file"));
@@ -73,12 +73,12 @@ TEST_F(TSampleImportTest, OtherNamesAreSkippedSilentlyAndUnplayableWavesAreNamed
 
 TEST_F(TSampleImportTest, AFileThatCannotBeReadStopsTheImportThereLeavingNoRow)
 {
-    TfrmMain& form = Start();
+    Start();
     const QStringList paths{WriteFile("first.wav", ToneWave(100)), WriteText("bad.wav", "junk"),
                             TempPath("missing.wav"), WriteFile("after.wav", ToneWave(100))};
     EXPECT_THROW(Catalog().ImportSampleFiles(paths), ECatalogError);
     EXPECT_EQ(Labels(Unfiled()), QStringList{"first.wav"});
-    EXPECT_EQ(SoundRows(form), 1);
+    EXPECT_EQ(SoundRows(), 1);
     EXPECT_FALSE(Tables().tblSounds->IsEditing());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // What was rejected before the stop is still reported.
@@ -99,7 +99,7 @@ TEST_F(TSampleImportTest, AFileThatCannotBeReadStopsTheImportThereLeavingNoRow)
 
 TEST_F(TSampleImportTest, ProgressCanBeCancelledBetweenFilesAndTheFilesDoneStay)
 {
-    TfrmMain& form = Start();
+    Start();
     QStringList paths;
     for (int i = 0; i < 5; ++i)
         paths << WriteFile(QString("n%1.wav").arg(i), ToneWave(100 + i));
@@ -111,13 +111,13 @@ TEST_F(TSampleImportTest, ProgressCanBeCancelledBetweenFilesAndTheFilesDoneStay)
     ASSERT_GE(steps.size(), 3);
     EXPECT_EQ(steps[0], "0 Importing n0.wav (1 of 5)");
     EXPECT_EQ(steps[1], "1 Importing n1.wav (2 of 5)");
-    EXPECT_EQ(SoundRows(form), 2);
+    EXPECT_EQ(SoundRows(), 2);
 }
 
 TEST_F(TSampleImportTest, FilesDroppedAnywhereOnTheTreeLandUnderUnfiled)
 {
-    TfrmMain& form = Start();
-    QTreeWidgetItem* category = NewCategory(form, "Weather");
+    Start();
+    QTreeWidgetItem* category = NewCategory("Weather");
     const QPoint onCategory = Tree()->visualItemRect(category).center();
 
     QMimeData mime;

@@ -17,11 +17,11 @@ protected:
     {
         TfrmMain& form = TCatalogTest::Start();
         Catalog().ImportSampleFiles({WriteFile("short.wav", ToneWave(2205, 300)), WriteFile("long.wav", ToneWave(22050, 500))});
-        Short = Find(form, "short.wav");
-        Long = Find(form, "long.wav");
+        Short = Find("short.wav");
+        Long = Find("long.wav");
         return form;
     }
-    uint32_t PreviewBytes(TfrmMain& /*form*/) { return Preview()->Wave().DataBytes(); }
+    uint32_t PreviewBytes() { return Preview()->Wave().DataBytes(); }
     static std::vector<uint8_t> ReadFile(const QString& path)
     {
         QFile file(path);
@@ -37,56 +37,59 @@ protected:
 
 TEST_F(TSamplePreviewTest, WithAutoplayOffSelectingLoadsAndPlaySamplePlaysTheLastOne)
 {
-    TfrmMain& form = Start();
+    Start();
     ASSERT_FALSE(Ui().Find<QCheckBox>("chkPlaySample")->isChecked());
-    Select(form, Short);
-    Select(form, Long);
+    Select(Short);
+    Select(Long);
     EXPECT_FALSE(Preview()->IsPlaying());
-    EXPECT_EQ(PreviewBytes(form), 22050u * 2);
+    EXPECT_EQ(PreviewBytes(), 22050u * 2);
     EXPECT_EQ(Tables().tblSoundsName->AsString(), "long.wav");
     // A category selected meanwhile changes nothing in the preview.
-    QTreeWidgetItem* category = NewCategory(form, "Cat");
-    Select(form, category);
-    EXPECT_EQ(PreviewBytes(form), 22050u * 2);
+    QTreeWidgetItem* category = NewCategory("Cat");
+    Select(category);
+    EXPECT_EQ(PreviewBytes(), 22050u * 2);
+    // The command waits for a sample to be selected; its handler plays what
+    // the preview holds.
+    EXPECT_FALSE(Ui().Enabled("PlaySample"));
     Catalog().PlaySampleExecute();
     EXPECT_TRUE(Preview()->IsPlaying());
 }
 
 TEST_F(TSamplePreviewTest, WithAutoplayOnEverySelectionPlaysIncludingTheOneAfterADeletion)
 {
-    TfrmMain& form = Start();
+    Start();
     Ui().Find<QCheckBox>("chkPlaySample")->setChecked(true);
-    Select(form, Short);
+    Select(Short);
     EXPECT_TRUE(Preview()->IsPlaying());
-    EXPECT_EQ(PreviewBytes(form), 2205u * 2);
+    EXPECT_EQ(PreviewBytes(), 2205u * 2);
     Preview()->Stop();
 
     Prompts.AnswerYes();
-    Catalog().DeleteSampleExecute(); // the tree moves its selection to long.wav
+    EXPECT_TRUE(Ui().Trigger("DeleteSample")); // the tree moves its selection to long.wav
     EXPECT_EQ(Tree()->currentItem(), Long);
     EXPECT_TRUE(Preview()->IsPlaying());
-    EXPECT_EQ(PreviewBytes(form), 22050u * 2);
+    EXPECT_EQ(PreviewBytes(), 22050u * 2);
 }
 
 TEST_F(TSamplePreviewTest, AStoredImageTheLoaderRejectsIsReportedAndThePreviewKeepsItsSample)
 {
-    TfrmMain& form = Start();
-    Select(form, Long);
+    Start();
+    Select(Long);
     // A row as an older version could have stored it.
     Tables().tblSounds->GotoBookmark(CatalogNodeData(Short)->Bookmark);
     Tables().tblSounds->Edit();
     Tables().tblSounds->WriteBlob("Sound", std::vector<uint8_t>{'R', 'I', 'F', 'F', 0, 0});
     Tables().tblSounds->Post();
 
-    Select(form, Short);
+    Select(Short);
     EXPECT_EQ(Prompts.Texts("error"), QStringList{"Error reading wave file"});
     EXPECT_EQ(Tree()->currentItem(), Short);
-    EXPECT_EQ(PreviewBytes(form), 22050u * 2);
+    EXPECT_EQ(PreviewBytes(), 22050u * 2);
 }
 
 TEST_F(TSamplePreviewTest, DeletingAsksRemovesRowAndNodeAndReloadsTheSelectedScheme)
 {
-    TfrmMain& form = Start();
+    Start();
     Catalog().ImportSampleFiles({WriteFile("third.wav", ToneWave(100))});
     int reloads = 0;
     auto count = Tables().tblSounds->AfterOpen;
@@ -95,17 +98,17 @@ TEST_F(TSamplePreviewTest, DeletingAsksRemovesRowAndNodeAndReloadsTheSelectedSch
         count(table);
     };
 
-    Select(form, Short);
+    Select(Short);
     Prompts.AnswerNo();
-    Catalog().DeleteSampleExecute();
+    EXPECT_TRUE(Ui().Trigger("DeleteSample"));
     EXPECT_EQ(Prompts.Texts("confirm"), QStringList{"Remove 'short.wav' from the sound catalog?"});
-    EXPECT_EQ(SoundRows(form), 3);
+    EXPECT_EQ(SoundRows(), 3);
 
     // No scheme selected: nothing to reload.
     Prompts.AnswerYes();
-    Catalog().DeleteSampleExecute();
+    EXPECT_TRUE(Ui().Trigger("DeleteSample"));
     EXPECT_EQ(Labels(Unfiled()), QStringList({"long.wav", "third.wav"}));
-    EXPECT_EQ(SoundRows(form), 2);
+    EXPECT_EQ(SoundRows(), 2);
     EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "2 samples");
     EXPECT_EQ(reloads, 0);
 
@@ -113,9 +116,9 @@ TEST_F(TSamplePreviewTest, DeletingAsksRemovesRowAndNodeAndReloadsTheSelectedSch
     Ui().Find<QLineEdit>("TitleEdit")->setText("Rainy");
     QTest::keyClick(Ui().Find<QLineEdit>("TitleEdit"), Qt::Key_Return);
     reloads = 0;
-    Select(form, Long);
+    Select(Long);
     Prompts.AnswerYes();
-    Catalog().DeleteSampleExecute();
+    EXPECT_TRUE(Ui().Trigger("DeleteSample"));
     EXPECT_EQ(Labels(Unfiled()), QStringList{"third.wav"});
     EXPECT_EQ(reloads, 1); // LoadScheme wrote the scheme back and opened it again
     EXPECT_EQ(Ui().Find<QLabel>("lblRecordCount")->text(), "1 samples");
@@ -123,12 +126,12 @@ TEST_F(TSamplePreviewTest, DeletingAsksRemovesRowAndNodeAndReloadsTheSelectedSch
 
 TEST_F(TSamplePreviewTest, ExportWritesTheStoredImageByteForByte)
 {
-    TfrmMain& form = Start();
-    Select(form, Long);
+    Start();
+    Select(Long);
     const QString target = TempPath("out/long copy.wav");
     QDir().mkpath(TempPath("out"));
     Prompts.AnswerFile(target);
-    Catalog().ExportSampleExecute();
+    EXPECT_TRUE(Ui().Trigger("ExportSample"));
 
     const auto& save = Prompts.Records().back();
     EXPECT_EQ(save.Kind, "save");
@@ -140,22 +143,22 @@ TEST_F(TSamplePreviewTest, ExportWritesTheStoredImageByteForByte)
     EXPECT_EQ(ReadFile(target), Tables().tblSounds->ReadBlob("Sound"));
 
     // Over an existing file: replaced whole, with nothing left beside it.
-    Select(form, Short);
+    Select(Short);
     Prompts.AnswerFile(target);
-    Catalog().ExportSampleExecute();
+    EXPECT_TRUE(Ui().Trigger("ExportSample"));
     EXPECT_EQ(ReadFile(target), ToneWave(2205, 300));
     EXPECT_EQ(QDir(TempPath("out")).entryList(QDir::Files), QStringList{"long copy.wav"});
 
     // Cancelled: nothing written.
     Prompts.AnswerFile(QString());
-    Catalog().ExportSampleExecute();
+    EXPECT_TRUE(Ui().Trigger("ExportSample"));
     EXPECT_EQ(ReadFile(target), ToneWave(2205, 300));
 }
 
 TEST_F(TSamplePreviewTest, AnExportThatCannotBeWrittenLeavesNoFileAndSaysWhy)
 {
-    TfrmMain& form = Start();
-    Select(form, Long);
+    Start();
+    Select(Long);
     const QString target = TempPath("no such folder/long.wav");
     Prompts.AnswerFile(target);
     EXPECT_THROW(Catalog().ExportSampleExecute(), std::exception);

@@ -264,7 +264,7 @@ TEST_F(TSoundDialogTest, OkHandsOverTheSelectedFilesInListOrder)
 
 TEST_F(TSoundDialogTest, ImportingThroughTheMainWindowFilesTheChosenSamplesUnfiled)
 {
-    TfrmMain& form = Open();
+    Open();
     const QString folder = Folder("import", {"Rain.wav", "THUNDER.WAV", "clip.Wav"});
 
     // Cancel first: nothing comes in.
@@ -275,10 +275,10 @@ TEST_F(TSoundDialogTest, ImportingThroughTheMainWindowFilesTheChosenSamplesUnfil
         dialog.CancelButton->click();
         return dialog.result();
     });
-    Catalog().ImportSamplesExecute();
+    EXPECT_TRUE(Ui().Trigger("ImportSamples"));
     EXPECT_EQ(Prompts.Texts("dialog"), QStringList({"Import Sound"}));
     EXPECT_EQ(Unfiled()->childCount(), 0);
-    EXPECT_EQ(SoundRows(form), 0);
+    EXPECT_EQ(SoundRows(), 0);
 
     Prompts.AnswerDialog([&](QDialog& d) {
         auto& dialog = static_cast<TfrmSoundDialog&>(d);
@@ -288,9 +288,9 @@ TEST_F(TSoundDialogTest, ImportingThroughTheMainWindowFilesTheChosenSamplesUnfil
         dialog.OkButtonClick();
         return dialog.result();
     });
-    Catalog().ImportSamplesExecute();
+    EXPECT_TRUE(Ui().Trigger("ImportSamples"));
     EXPECT_EQ(Labels(Unfiled()), QStringList({"clip.Wav", "THUNDER.WAV"}));
-    ASSERT_EQ(SoundRows(form), 2);
+    ASSERT_EQ(SoundRows(), 2);
     QStringList rows;
     for (Tables().tblSounds->First(); !Tables().tblSounds->Eof(); Tables().tblSounds->Next()) {
         rows << QString::fromStdString(Tables().tblSoundsName->AsString());

@@ -265,6 +265,24 @@ TEST_F(SchemeSession, ARowAddedWhileStoppedFiresAfterPlay)
     }
 }
 
+TEST_F(SchemeSession, DroppingTheRowsSilencesThemAndTheLoopPlaysOn)
+{
+    const int a = AddScheme(m_db, "A", 60);
+    AddRows(m_db, a, {{0, 100}}); // looping from Play
+    OpenTables();
+    m_session->Scheduler().SchemeSelected(60);
+    m_session->LoadScheme(m_data, m_sounds, a);
+    Play(60);
+    ASSERT_GT(Run(300), 1000);
+    m_session->DropRows();
+    EXPECT_EQ(m_session->RowCount(), 0u);
+    EXPECT_TRUE(m_session->Scheduler().Rows().empty());
+    EXPECT_LE(Run(300), 1);
+    EXPECT_TRUE(m_session->Scheduler().Playing());
+    Run(2000);
+    EXPECT_EQ(m_session->Scheduler().LoopPosition(), 2);
+}
+
 TEST(SchemeSessionWithoutDevice, TheLoopRunsAndNoRowCanBeAdded)
 {
     TVirtualClock clock;
