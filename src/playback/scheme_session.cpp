@@ -44,8 +44,8 @@ private:
 
 } // namespace
 
-TSchemeRow::TSchemeRow(TMMDSWaveMixer& mixer)
-    : m_channel(std::make_unique<TMMDSMixChannel>(&mixer)), m_adapter(*m_channel)
+TSchemeRow::TSchemeRow(TMMDSWaveMixer* mixer)
+    : m_channel(std::make_unique<TMMDSMixChannel>(mixer)), m_adapter(*m_channel)
 {
 }
 
@@ -109,9 +109,7 @@ TSchemeRow& TSchemeSession::AddRow(TTable& schemeData, TTable& sounds)
 
 TSchemeRow& TSchemeSession::AddRow(std::istream& soundImage, const TPlaybackRow& record, TBookmark dataRecord)
 {
-    if (!m_mixer)
-        throw EAmbitoneError("There is no sound device to play the scheme's samples on.");
-    auto row = std::make_unique<TSchemeRow>(*m_mixer);
+    auto row = std::make_unique<TSchemeRow>(m_mixer);
     TMMDSMixChannel& channel = *row->m_channel;
     // The rows' channels face +Z like every channel made at run time; only
     // the preview faces the other way.
@@ -128,6 +126,27 @@ TSchemeRow& TSchemeSession::AddRow(std::istream& soundImage, const TPlaybackRow&
     m_rows.push_back(std::move(row));
     SyncRows();
     return *m_rows.back();
+}
+
+void TSchemeSession::RemoveRow(size_t index)
+{
+    if (index >= m_rows.size())
+        return;
+    // The scheduler forgets the row before its channel goes: the stop its
+    // going reports finds no row of that tag.
+    std::unique_ptr<TSchemeRow> row = std::move(m_rows[index]);
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
+    for (size_t i = index; i < m_rows.size(); ++i)
+        m_rows[i]->m_channel->SetTag(static_cast<int>(i));
+    SyncRows();
+    // A channel that goes closes the mixer's device, and every other sound
+    // with it; the removed row only falls silent, its wave cleared, and
+    // waits unheard until the rows are dropped.
+    TMMDSMixChannel& channel = *row->m_channel;
+    channel.SetOnPlayEnd({});
+    m_retired.push_back(std::move(row));
+    channel.Stop();
+    channel.Wave().ClearWave();
 }
 
 void TSchemeSession::Clear()
@@ -172,6 +191,7 @@ void TSchemeSession::DropRows()
     m_scheduler.SetRows({});
     while (!m_rows.empty())
         m_rows.pop_back();
+    m_retired.clear();
 }
 
 void TSchemeSession::SyncRows()

@@ -38,7 +38,8 @@ class TMMDSWaveMixer;
 // put for as long as the row is in the session.
 class TSchemeRow {
 public:
-    explicit TSchemeRow(TMMDSWaveMixer& mixer);
+    // Without a mixer the channel holds its sample and never sounds.
+    explicit TSchemeRow(TMMDSWaveMixer* mixer);
     TSchemeRow(const TSchemeRow&) = delete;
     TSchemeRow& operator=(const TSchemeRow&) = delete;
 
@@ -64,8 +65,8 @@ struct TSchemeRowsLoaded {
 class TSchemeSession {
 public:
     TSchemeSession(TMMDSWaveMixer& mixer, IClock& clock, TRandomSource& random = ProcessRandom());
-    // Without a sound device: the scheduler and its loop still run, and
-    // adding a row raises EAmbitoneError, as there is nothing to play it on.
+    // Without a sound device: the scheduler, its loop and the rows work as
+    // ever, and nothing sounds.
     explicit TSchemeSession(IClock& clock, TRandomSource& random = ProcessRandom());
     ~TSchemeSession();
     TSchemeSession(const TSchemeSession&) = delete;
@@ -100,6 +101,11 @@ public:
     // the slider and the scheduler's loop length).
     TSchemeRow& AddRow(std::istream& soundImage, const TPlaybackRow& record, TBookmark dataRecord = {});
 
+    // Takes row `index` out: its channel stops and its wave is cleared (the
+    // channel itself stays until the rows are dropped, so that the other
+    // rows play on), and every later row moves up one place, its channel's
+    // tag with it, so that their end reports reach the right rows.
+    void RemoveRow(size_t index);
     // Stops the scheduler if it plays (its Stop: the channels silent, the
     // transport at 0) and drops every row with its channel.
     void Clear();
@@ -121,4 +127,5 @@ private:
     // Before the rows, so that it outlives every channel's end report.
     TScheduler m_scheduler;
     std::vector<std::unique_ptr<TSchemeRow>> m_rows;
+    std::vector<std::unique_ptr<TSchemeRow>> m_retired; // removed, silent, kept until the rows go
 };

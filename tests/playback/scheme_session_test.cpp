@@ -180,6 +180,31 @@ TEST_F(SchemeSession, LoadRowsTakesTheCallersFilterAndPutsItsCursorBack)
 // some play has always just run out or is about to; row 2 loops. The session
 // is cleared, or destroyed, at moments all around the end of a play and the
 // mixer's 50 ms end poll.
+TEST_F(SchemeSession, RemovingARowRenumbersTheLaterOnesAndTheirEndReports)
+{
+    const int a = AddScheme(m_db, "A", 60);
+    AddRows(m_db, a, {{0, 0, false, 0, 0, 0, 1, 0, 0, 2, 0.3}, {0, 0, false, 0, 0, 0, 1, 0, 0, 2, 0.4},
+                      {0, 0, false, 0, 0, 0, 1, 0, 0, 2, 0.2}});
+    OpenTables();
+    m_session->Scheduler().SchemeSelected(60);
+    m_session->LoadScheme(m_data, m_sounds, a);
+    TMMDSMixChannel* last = &m_session->Row(2).Channel();
+    m_session->Scheduler().PlayRow(0);
+    m_session->Scheduler().PlayRow(2);
+    Run(100);
+    m_session->Scheduler().OnEvent = [this](int row, TPlaybackEvent event) { m_events.push_back({m_clock.Now(), row, event}); };
+    m_session->RemoveRow(0);
+    ASSERT_EQ(m_session->RowCount(), 2u);
+    EXPECT_EQ(&m_session->Row(1).Channel(), last);
+    EXPECT_EQ(last->Tag(), 1);
+    EXPECT_EQ(m_session->Scheduler().Rows().at(1), &m_session->Row(1).Record());
+    EXPECT_TRUE(last->IsPlaying()); // the others play on
+    Run(400); // the former row 2 ends on its own
+    ASSERT_EQ(m_events.size(), 1u);
+    EXPECT_EQ(m_events[0].Row, 1);
+    EXPECT_EQ(m_events[0].Event, TPlaybackEvent::End);
+}
+
 TEST_F(SchemeSession, ClearOrTeardownWhileEndsAreInFlight)
 {
     const int a = AddScheme(m_db, "A", 60);
@@ -283,16 +308,21 @@ TEST_F(SchemeSession, DroppingTheRowsSilencesThemAndTheLoopPlaysOn)
     EXPECT_EQ(m_session->Scheduler().LoopPosition(), 2);
 }
 
-TEST(SchemeSessionWithoutDevice, TheLoopRunsAndNoRowCanBeAdded)
+TEST(SchemeSessionWithoutDevice, TheLoopAndTheRowsWorkAndNothingSounds)
 {
     TVirtualClock clock;
     TSchemeSession session(clock);
     session.Scheduler().SchemeSelected(60);
+    std::istringstream image(ToneWaveString(100));
+    TPlaybackRow record;
+    record.SliderPosition = 99;
+    TSchemeRow& row = session.AddRow(image, record);
+    int fires = 0;
+    session.Scheduler().OnEvent = [&](int, TPlaybackEvent event) { fires += event == TPlaybackEvent::Fire; };
     session.Scheduler().Play();
     clock.Advance(3000);
     EXPECT_EQ(session.Scheduler().LoopPosition(), 3);
-    std::istringstream image(ToneWaveString(100));
-    EXPECT_THROW(session.AddRow(image, TPlaybackRow{}), EAmbitoneError);
-    EXPECT_EQ(session.RowCount(), 0u);
-    EXPECT_TRUE(session.Scheduler().Rows().empty());
+    EXPECT_GT(fires, 0);
+    EXPECT_FALSE(row.Channel().IsPlaying());
+    EXPECT_EQ(row.Channel().Wave().DataBytes(), 200u);
 }
