@@ -8,6 +8,7 @@
 #include "music_page/music_page.h"
 #include "scheme/scheme_list_panel.h"
 #include "scheme/scheme_panel.h"
+#include "ui/error_guard.h"
 #include "ui/panel_style.h"
 
 #include <QAction>
@@ -34,21 +35,23 @@ void TfrmMain::BuildCommands()
         {"DeleteScheme", "Scheme", "Delete", {}, [list] { list->DeleteSchemeExecute(); }, schemeSelected},
         {"ExportAmbitone", "Scheme", "Export...", "Export|Export the selected Ambitone.", {}, schemeSelected},
         {"ImportAmbitone", "Scheme", "Import...", "Import|Import a Ambitone."},
-        {"UseSample", "Samples", "Use Sample", "|Place selected sample into the current ambitone.", {},
+        {"UseSample", "Samples", "Use Sample", "|Place selected sample into the current ambitone.",
+         [=] { scheme->UseSampleExecute(catalog->SelectedSampleBookmark()); },
          [=] { return sampleSelected() && schemeSelected(); }},
-        {"RemoveSample", "Scheme", "Remove", {}, {}, highlighted},
-        {"ClearAllSchemeSamples", "Scheme", "Clear", {}, {}, [scheme] { return scheme->RowCount() > 0; }},
-        {"MuteSchemeSample", "Scheme", "Mute", {}, {}, highlighted, true},
-        {"SoloSchemeSample", "Scheme", "Solo", {}, {}, highlighted},
-        {"UnmuteAllSchemeSample", "Scheme", "Unmute All"},
+        {"RemoveSample", "Scheme", "Remove", {}, [scheme] { scheme->RemoveSampleExecute(); }, highlighted},
+        {"ClearAllSchemeSamples", "Scheme", "Clear", {}, [scheme] { scheme->ClearAllSchemeSamplesExecute(); },
+         [scheme] { return scheme->RowCount() > 0; }},
+        {"MuteSchemeSample", "Scheme", "Mute", {}, {}, highlighted, true},  // its handler takes the check mark
+        {"SoloSchemeSample", "Scheme", "Solo", {}, [scheme] { scheme->SoloSchemeSampleExecute(); }, highlighted},
+        {"UnmuteAllSchemeSample", "Scheme", "Unmute All", {}, [scheme] { scheme->UnmuteAllSchemeSampleExecute(); }},
         // Randomize needs a selected row whose slider is strictly inside its
         // range; the rows refine the rule when they exist.
         {"RandomizeSample", "Scheme", "Randomize", {}, {}, highlighted},
         {"RepeatOnPlay", "Location", "Repeat on Play", {}, {}, highlighted},
         {"SetSoundPattern", "Location", "Pattern", "Set sound pattern", {}, highlighted},
-        {"PlayScheme", "Scheme", "Play", {}, {}, {}, true},
-        {"StopScheme", "Scheme", "Stop"},
-        {"PlaySchemeSample", "Scheme", "Play Sample", {}, {}, highlighted},
+        {"PlayScheme", "Scheme", "Play", {}, [scheme] { scheme->PlaySchemeExecute(); }, {}, true},
+        {"StopScheme", "Scheme", "Stop", {}, [scheme] { scheme->StopSchemeExecute(); }},
+        {"PlaySchemeSample", "Scheme", "Play Sample", {}, [scheme] { scheme->PlaySchemeSampleExecute(); }, highlighted},
         {"SampleFixEndingPop", "Scheme", "Fix Ending Pop", "Remove the pop from the end of a sound sample.", {},
          [scheme] { return !scheme->PlayButtonDown() && scheme->SelectedRow() != -1; }},
         {"FixEndingPop", "Samples", "Fix Ending Pop", "|Edit the sample, and remove any ending pops.", {},
@@ -87,6 +90,9 @@ void TfrmMain::BuildCommands()
     m_commands->Action("StopScheme")->setIcon(TransportIcon(false));
     m_commands->BeforeUpdate = [this] { ActionList1Update(); };
     scheme->BindTransport(m_commands->Action("PlayScheme"), m_commands->Action("StopScheme"));
+    QAction* mute = m_commands->Action("MuteSchemeSample");
+    connect(mute, &QAction::triggered, this,
+            [this, scheme](bool checked) { Guarded(m_prompts, [&] { scheme->MuteSchemeSampleExecute(checked); }); });
 }
 
 void TfrmMain::BuildMenus()
@@ -117,7 +123,8 @@ void TfrmMain::BuildMenus()
     m_commands->Popup("PlayListPopup", {"NewPlayList"}, m_musicPage->PlayList);
     m_commands->Popup("MusicPopup", {"PlaySongSample", "StopSongSample", "InsertNewSong", "RemoveSong"},
                       m_musicPage->SongGrid);
-    // The rows' pop-ups come with the rows; until then they hang on nothing.
-    m_commands->Popup("SchemePopup", schemePopup, nullptr);
-    m_commands->Popup("FreqPopup", {"RandomizeSample", "RepeatOnPlay"}, nullptr);
+    // The rows' pop-ups hang on the rows, which come and go with the scheme.
+    m_schemePanel->BindRowCommands(m_commands->Popup("SchemePopup", schemePopup, nullptr),
+                                   m_commands->Popup("FreqPopup", {"RandomizeSample", "RepeatOnPlay"}, nullptr),
+                                   m_commands->Action("MuteSchemeSample"));
 }

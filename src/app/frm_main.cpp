@@ -103,7 +103,7 @@ void TfrmMain::BuildWindow()
     setCentralWidget(PageControl);
 
     m_schemeList = new TSchemeListPanel(*m_tables, *m_prompts);
-    m_schemePanel = new TSchemePanel(*m_tables, *m_session, *m_schemeList);
+    m_schemePanel = new TSchemePanel(*m_tables, *m_session, *m_schemeList, *m_prompts, m_sound->Clock());
     m_catalog = new TCatalogPanel(*m_tables, *m_prompts, *m_sound);
 
     SchemesSplitPanel = new QSplitter(Qt::Horizontal);
@@ -135,6 +135,7 @@ void TfrmMain::WirePanels()
     connect(m_schemeList, &TSchemeListPanel::TitleChanged, m_schemePanel, &TSchemePanel::SetTitle);
     // A sample gone from the catalogue takes its rows with it.
     connect(m_catalog, &TCatalogPanel::SampleDeleted, m_schemePanel, &TSchemePanel::LoadScheme);
+    connect(m_catalog, &TCatalogPanel::SampleRenamed, m_schemePanel, &TSchemePanel::SampleRenamed);
 }
 
 void TfrmMain::FormCreate()

@@ -87,6 +87,12 @@ bool TCatalogPanel::SubCategoryAllowed() const
     return IsCategoryNode(node) || IsCategoryNode(node->parent());
 }
 
+TBookmark TCatalogPanel::SelectedSampleBookmark() const
+{
+    const TCatalogNodeData* nodeData = CatalogNodeData(SoundTree->SelectedNode());
+    return nodeData && !nodeData->IsCategory ? nodeData->Bookmark : TBookmark{};
+}
+
 void TCatalogPanel::FinishEdit()
 {
     SoundTree->FinishEdit();

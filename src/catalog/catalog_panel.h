@@ -4,6 +4,8 @@
 // owns the tree and what a drag under way needs; other panels learn of its
 // changes through its signals.
 
+#include "store/table.h"
+
 #include <QWidget>
 
 class IPrompts;
@@ -38,6 +40,9 @@ public:
     bool SampleSelected() const;
     bool CategorySelected() const;
     bool SubCategoryAllowed() const;
+    // The SoundCatalog row of the selected sample; none unless a sample is
+    // selected.
+    TBookmark SelectedSampleBookmark() const;
     TCatalogNode* UnfiledNode() const { return m_unfiledNode; }
     // The direction the tree scrolls in while a drag rests at an edge.
     bool ScrollingUp() const { return m_scrollUp; }
@@ -82,6 +87,8 @@ public:
 signals:
     // A sample left the catalogue: a scheme using it must be built again.
     void SampleDeleted();
+    // A sample's name changed: the rows that show it follow.
+    void SampleRenamed(TBookmark sound, const QString& name);
 
 private:
     void ConnectSoundTree();

@@ -180,6 +180,8 @@ void TCatalogPanel::SoundTreeEdited(QTreeWidgetItem* node, const QString& text)
     // The label shows what the row holds, which is the text as entered up
     // to the field's width.
     node->setText(0, QString::fromStdString(name.AsString()));
+    if (!nodeData->IsCategory)
+        emit SampleRenamed(nodeData->Bookmark, node->text(0));
 }
 
 void TCatalogPanel::NewCategoryExecute(int tag)

@@ -3,10 +3,10 @@
 #include "playback/scheduler.h"
 #include "playback/scheme_session.h"
 #include "scheme/scheme_list_panel.h"
-#include "store/edit_scope.h"
 #include "store/library_tables.h"
 #include "ui/hints.h"
-#include "ui/hourglass.h"
+#include "scheme/sample_slot.h"
+#include "ui/error_guard.h"
 #include "ui/panel_style.h"
 #include "ui/widgets/gauge.h"
 #include "ui/widgets/led_number.h"
@@ -19,38 +19,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
 
 namespace {
-
-// Hides the row containers for as long as a load runs, and puts them back
-// however the load ends.
-class TLoadingView {
-public:
-    explicit TLoadingView(TSchemePanel& panel) : m_panel(panel)
-    {
-        m_panel.FreqScroll->hide();
-        m_panel.HidePanel->hide();
-        m_panel.FreqScroll->verticalScrollBar()->setEnabled(false);
-        m_panel.LocationScroll->verticalScrollBar()->setEnabled(false);
-    }
-    ~TLoadingView()
-    {
-        m_panel.HidePanel->show();
-        m_panel.FreqScroll->show();
-        m_panel.FreqScroll->verticalScrollBar()->setEnabled(true);
-        m_panel.LocationScroll->verticalScrollBar()->setEnabled(true);
-    }
-    TLoadingView(const TLoadingView&) = delete;
-    TLoadingView& operator=(const TLoadingView&) = delete;
-
-private:
-    TSchemePanel& m_panel;
-    THourglass m_hourglass;
-};
 
 QScrollArea* RowsArea(const char* name, const char* rowsName, QWidget* parent)
 {
@@ -65,8 +38,9 @@ QScrollArea* RowsArea(const char* name, const char* rowsName, QWidget* parent)
 } // namespace
 
 TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, const TSchemeListPanel& schemeList,
-                           QWidget* parent)
-    : QWidget(parent), m_tables(tables), m_schemeList(schemeList), m_session(session)
+                           IPrompts& prompts, IClock& clock, QWidget* parent)
+    : QWidget(parent), m_tables(tables), m_schemeList(schemeList), m_session(session), m_prompts(prompts),
+      m_clock(clock)
 {
     setObjectName("PropGroup");
     setAttribute(Qt::WA_StyledBackground, true);
@@ -118,7 +92,8 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
     TabSet->setShape(QTabBar::RoundedSouth);
     TabSet->addTab(QStringLiteral("Frequency"));
     TabSet->addTab(QStringLiteral("Location"));
-    connect(TabSet, &QTabBar::currentChanged, NoteBook, &QStackedWidget::setCurrentIndex);
+    connect(TabSet, &QTabBar::currentChanged, this,
+            [this](int page) { Guarded(&m_prompts, [&] { TabSetChange(page); }); });
     layout->addWidget(TabSet);
 
     layout->addWidget(BuildLoopRow());
@@ -128,7 +103,17 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
     PropList->setObjectName("PropList");
     PropList->hide();
 
+    RowsContainer()->installEventFilter(this);
+    for (QToolButton* arrow : {UpButton, DownButton}) {
+        const int tag = arrow->property("tag").toInt();
+        connect(arrow, &QToolButton::clicked, this,
+                [this, tag] { Guarded(&m_prompts, [&] { Scheduler().ChangeLoopLength(tag); }); });
+    }
     Scheduler().OnTransportChanged = [this] { ShowTransport(); };
+    Scheduler().OnRowChanged = [this](int row) {
+        if (row >= 0 && row < RowCount())
+            ShowSampleSlot(Slot(row));
+    };
     m_tables.tblSchemes->AfterScroll = [this](TTable& t) { tblSchemesAfterScroll(t); };
     ShowTransport();
 }
@@ -137,6 +122,9 @@ TSchemePanel::~TSchemePanel()
 {
     m_tables.tblSchemes->AfterScroll = nullptr;
     Scheduler().OnTransportChanged = nullptr;
+    Scheduler().OnRowChanged = nullptr;
+    // The rows' controls go before the session's rows they show.
+    m_slots.clear();
 }
 
 QWidget* TSchemePanel::BuildLoopRow()
@@ -258,7 +246,12 @@ int TSchemePanel::LoopPosition() const
 
 int TSchemePanel::RowCount() const
 {
-    return PropList->count();
+    return static_cast<int>(m_slots.size());
+}
+
+QWidget* TSchemePanel::RowsContainer() const
+{
+    return FreqScroll->widget();
 }
 
 void TSchemePanel::ShowTransport()
@@ -295,40 +288,6 @@ void TSchemePanel::StopForSchemeChange()
 void TSchemePanel::tblSchemesAfterScroll(TTable& table)
 {
     Scheduler().ResetLoop(table.IsEmpty() ? 0 : table.FieldByName("LoopPeriod").AsInteger());
-}
-
-void TSchemePanel::LoadScheme()
-{
-    const TBookmark scheme = m_schemeList.SelectedSchemeBookmark();
-    if (!scheme.IsValid())
-        return;
-    TLoadingView view(*this);
-    UnloadScheme();
-    m_tables.tblSchemes->GotoBookmark(scheme);
-    m_tables.tblData->SetFilter("SchemeNo = " + std::to_string(m_tables.tblSchemesRecordNo->AsInteger()));
-    m_tables.tblSounds->SetFiltered(true);
-    m_tables.tblSounds->SetFiltered(false);
-}
-
-void TSchemePanel::UnloadScheme()
-{
-    TTable& schemes = *m_tables.tblSchemes;
-    if (!schemes.Active())
-        return;
-    if (!schemes.IsEmpty()) {
-        TEditScope edit(schemes, TEditScope::Edit);
-        m_tables.tblSchemesLoopPeriod->SetAsInteger(Scheduler().LoopLength());
-        edit.Post();
-    }
-    if (m_tables.tblSounds->Active()) {
-        m_tables.tblSounds->Close();
-        m_tables.tblSounds->Open();
-    }
-    // The rows go with their channels; a loop that plays goes on, as it
-    // does when the open scheme is deleted.
-    m_session.DropRows();
-    PropList->clear();
-    m_selectedRow = -1;
 }
 
 void TSchemePanel::HideRows()

@@ -11,12 +11,15 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class IClock;
+class IPrompts;
 class QAction;
 class QCheckBox;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QScrollArea;
 class QStackedWidget;
 class QTabBar;
@@ -29,13 +32,14 @@ class TMMMixerSlider;
 class TScheduler;
 class TSchemeListPanel;
 class TSchemeSession;
+struct TSampleSlot;
 
 class TSchemePanel : public QWidget {
     Q_OBJECT
 
 public:
     TSchemePanel(TLibraryTables& tables, TSchemeSession& session, const TSchemeListPanel& schemeList,
-                 QWidget* parent = nullptr);
+                 IPrompts& prompts, IClock& clock, QWidget* parent = nullptr);
     ~TSchemePanel() override;
 
     QLabel* lblAmbitoneTitle = nullptr;
@@ -63,11 +67,36 @@ public:
     // A row of the open scheme is selected.
     bool HighlightedAvailable() const { return m_selectedRow >= 0; }
     int RowCount() const;
-    // Makes row `row` the selected one; -1 for none.
-    void SelectRow(int row) { m_selectedRow = row; }
+    TSampleSlot& Slot(int row) const { return *m_slots.at(static_cast<size_t>(row)); }
 
+    // ----- the rows (scheme_rows.cpp)
     void LoadScheme();
     void UnloadScheme();
+    // Builds row i from the current SchemeData and SoundCatalog rows.
+    void BuildSampleRow(int i);
+    void UpdatePeriodDisplay(int i);
+    // Makes row s the selected one (-1 for none) and shows it.
+    void SelectRow(int s);
+    // Places the sample of that SoundCatalog row into the open scheme.
+    void UseSampleExecute(TBookmark sound);
+    void RemoveSampleExecute();
+    void RemoveRow(int i);
+    void ClearAllSchemeSamplesExecute();
+    void PlaySchemeExecute();
+    void StopSchemeExecute();
+    void PlaySchemeSampleExecute();
+    // The Mute action has toggled its check mark already.
+    void MuteSchemeSampleExecute(bool checked);
+    void SoloSchemeSampleExecute();
+    void UnmuteAllSchemeSampleExecute();
+    // The name labels' pop-up opens: Mute's check mark follows the row.
+    void SchemePopupPopup();
+    // The page tab changed: the name labels go with it.
+    void TabSetChange(int page);
+    // The pop-ups of the rows' labels and sliders, and the Mute action.
+    void BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute);
+    // The sample of a SoundCatalog row was renamed: its rows show the name.
+    void SampleRenamed(TBookmark sound, const QString& name);
     // Another scheme is opening: the timers stop and the Play button comes
     // up before its rows are built.
     void StopForSchemeChange();
@@ -79,15 +108,28 @@ public:
     // Nothing is redrawn while the rows are freed at close.
     void HideRows();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* BuildLoopRow();
+    void LayoutRows();
+    void ConnectRow(TSampleSlot& slot);
+    void WriteRowBack(TSampleSlot& slot);
+    QWidget* RowsContainer() const;
     QWidget* BuildToolBar();
     void ShowTransport();
 
     TLibraryTables& m_tables;
     const TSchemeListPanel& m_schemeList;
     TSchemeSession& m_session;
+    IPrompts& m_prompts;
+    IClock& m_clock;
+    std::vector<std::unique_ptr<TSampleSlot>> m_slots; // in PropList order
     QAction* m_playAction = nullptr;
+    QMenu* m_schemePopup = nullptr;
+    QMenu* m_freqPopup = nullptr;
+    QAction* m_muteAction = nullptr;
     bool m_shownButtonDown = false; // the scheduler's Play button as last shown
     int m_selectedRow = -1;
 };

@@ -1,0 +1,152 @@
+#include "scheme/sample_slot.h"
+
+#include "audio/level_connector.h"
+#include "playback/scheme_session.h"
+#include "ui/hints.h"
+#include "ui/widgets/led_number.h"
+#include "ui/widgets/level_meter.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QSignalBlocker>
+
+namespace {
+
+// The end icons: bitmap 0 for the "Often" end (the sample loops), bitmap 1
+// for the "Seldom" end (it never fires on its own).
+QPixmap EndBitmap(int index)
+{
+    QPixmap pixmap(16, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0, 255, 0), 1.5));
+    if (index == 0) {
+        painter.drawEllipse(QRectF(1.5, 2.5, 6.5, 7));
+        painter.drawEllipse(QRectF(8, 2.5, 6.5, 7));
+    } else {
+        painter.drawLine(QPointF(2, 6), QPointF(14, 6));
+    }
+    return pixmap;
+}
+
+} // namespace
+
+TFreqSlider::TFreqSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
+{
+    setRange(0, 100);
+    SetRandomize(false);
+}
+
+void TFreqSlider::SetRandomize(bool randomize)
+{
+    m_randomize = randomize;
+    // The border space, not the groove, carries the flag, as the user
+    // knows it from the slider's bevel.
+    setStyleSheet(QStringLiteral("TFreqSlider { border: 2px solid %1; background: black; }"
+                                 "TFreqSlider::groove:horizontal { height: 1px; background: #3f9f3f; }"
+                                 "TFreqSlider::handle:horizontal { width: 8px; margin: -7px 0; background: lime; }")
+                      .arg(randomize ? QStringLiteral("#ffff00") : QStringLiteral("black")));
+}
+
+TSampleSlot::TSampleSlot() = default;
+
+TSampleSlot::~TSampleSlot()
+{
+    LevelConnector.reset();
+    delete NameLabel;
+    delete FreqSlider;
+    delete LevelMeter;
+    delete PeriodDisplay;
+    delete EndIcon;
+}
+
+std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, const QString& name, IClock& clock)
+{
+    auto slot = std::make_unique<TSampleSlot>();
+    slot->Row = &row;
+    slot->DataBookmark = row.DataRecord();
+
+    slot->FreqSlider = new TFreqSlider(rows);
+    slot->FreqSlider->setObjectName("FreqSlider");
+    slot->FreqSlider->setAccessibleName(name);
+    SetHint(slot->FreqSlider,
+            QStringLiteral("Frequency slider|Set slider to the desired frequency, right click for additional options."));
+    slot->FreqSlider->setProperty("helpContext", 140);
+    slot->FreqSlider->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    slot->NameLabel = new QLabel(rows);
+    slot->NameLabel->setObjectName("NameLabel");
+    slot->NameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    slot->NameLabel->setAutoFillBackground(true);
+    slot->NameLabel->setContextMenuPolicy(Qt::CustomContextMenu);
+    SetHint(slot->NameLabel,
+            QStringLiteral("Sample|Click to select the sound sample. Right click for additional options. Double-click "
+                           "to edit name."));
+    slot->NameLabel->setProperty("caption", name);
+
+    slot->LevelMeter = new TMMLevel(rows);
+    slot->LevelMeter->setObjectName("LevelMeter");
+    slot->LevelMeter->SetBitLength(16);
+    SetHint(slot->LevelMeter, QStringLiteral("Sound Level|Graphical representation of a samples sound level."));
+
+    slot->EndIcon = new QLabel(rows);
+    slot->EndIcon->setObjectName("EndIcon");
+    slot->EndIcon->lower(); // behind every other control of the row
+
+    slot->PeriodDisplay = new TLedNumber(rows);
+    slot->PeriodDisplay->setObjectName("PeriodDisplay");
+    slot->PeriodDisplay->SetDigits(4);
+    slot->PeriodDisplay->SetMax(9999);
+    slot->PeriodDisplay->SetDigitWidth(8);
+    slot->PeriodDisplay->SetDigitHeight(13);
+    SetHint(slot->PeriodDisplay,
+            QStringLiteral("Frequency|Adjust the slider to change the frequency. Right click for additional options"));
+
+    slot->LevelConnector = std::make_unique<TMMDSChannelConnector>(clock);
+    slot->LevelConnector->SetChannel(&row.Channel());
+    slot->LevelConnector->SetLevel2(slot->LevelMeter);
+    slot->LevelConnector->SetEnabled(true);
+    slot->LevelConnector->SetAutoTrigger(true);
+
+    ShowSampleSlot(*slot);
+    // The caption is elided to the label's width once it is placed.
+    slot->NameLabel->setText(name);
+    return slot;
+}
+
+void PlaceSampleSlot(TSampleSlot& slot, int index, int width)
+{
+    const int top = SampleRowHeight * index + 5;
+    slot.FreqSlider->setGeometry(100, top, std::max(0, width - 205), SampleRowHeight);
+    slot.NameLabel->setGeometry(2, top, 95, SampleRowHeight);
+    const QString caption = slot.NameLabel->property("caption").toString();
+    slot.NameLabel->setText(slot.NameLabel->fontMetrics().elidedText(caption, Qt::ElideRight, 95));
+    slot.LevelMeter->setGeometry(width - 74, top, 60, SampleRowHeight);
+    const QSize period = slot.PeriodDisplay->sizeHint();
+    slot.PeriodDisplay->setGeometry(width - 105, top + 3, period.width(), period.height());
+    slot.EndIcon->move(width - 105, top + 3);
+    for (QWidget* control : {static_cast<QWidget*>(slot.FreqSlider), static_cast<QWidget*>(slot.NameLabel),
+                             static_cast<QWidget*>(slot.PeriodDisplay)})
+        control->setProperty("tag", index);
+}
+
+void ShowSampleSlot(TSampleSlot& slot)
+{
+    const TPlaybackRow& record = slot.Row->Record();
+    {
+        QSignalBlocker quiet(slot.FreqSlider);
+        slot.FreqSlider->setValue(record.SliderPosition);
+    }
+    if (slot.FreqSlider->Randomize() != record.Randomize)
+        slot.FreqSlider->SetRandomize(record.Randomize);
+    slot.PeriodDisplay->SetValue(record.PeriodDisplay);
+    slot.PeriodDisplay->setVisible(record.PeriodVisible);
+    if (record.EndIcon != TEndIcon::Keep) {
+        const int bitmap = record.EndIcon == TEndIcon::Often ? 0 : 1;
+        slot.EndIcon->setPixmap(EndBitmap(bitmap));
+        slot.EndIcon->setProperty("bitmap", bitmap);
+        slot.EndIcon->adjustSize();
+    }
+}

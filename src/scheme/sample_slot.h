@@ -1,0 +1,65 @@
+#pragma once
+// One row of the open scheme as the window shows it: the name label, the
+// frequency slider, the level meter, the period display with the end icon
+// behind it, and the level connector that feeds the meter from the row's
+// channel. The row's settings live in the session's record; these controls
+// show them, and the slider and the randomize border write them.
+
+#include "store/table.h"
+
+#include <QSlider>
+
+#include <memory>
+
+class IClock;
+class QLabel;
+class QWidget;
+class TLedNumber;
+class TMMDSChannelConnector;
+class TMMLevel;
+class TSchemeRow;
+
+// The frequency slider, 0 ("Seldom") to 100 ("Often"), whose border space
+// turns yellow while the row is randomized.
+class TFreqSlider : public QSlider {
+    Q_OBJECT
+
+public:
+    explicit TFreqSlider(QWidget* parent = nullptr);
+    bool Randomize() const { return m_randomize; }
+    void SetRandomize(bool randomize);
+
+private:
+    bool m_randomize = false;
+};
+
+struct TSampleSlot {
+    TSampleSlot();
+    // The controls go with the slot; the connector first, so that nothing
+    // feeds a meter on its way out.
+    ~TSampleSlot();
+    TSampleSlot(const TSampleSlot&) = delete;
+    TSampleSlot& operator=(const TSampleSlot&) = delete;
+
+    QLabel* NameLabel = nullptr;
+    TFreqSlider* FreqSlider = nullptr;
+    TSchemeRow* Row = nullptr; // the session's row: its channel and record
+    std::unique_ptr<TMMDSChannelConnector> LevelConnector;
+    TMMLevel* LevelMeter = nullptr;
+    TLedNumber* PeriodDisplay = nullptr;
+    QLabel* EndIcon = nullptr;
+    TBookmark DataBookmark;  // the row's SchemeData row
+    TBookmark SoundBookmark; // the sample's SoundCatalog row
+};
+
+// Makes the controls of a row on `rows` (the Frequency page's container)
+// for the session's row, captioned with the sample's name; tags are set by
+// PlaceSampleSlot.
+std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, const QString& name, IClock& clock);
+// Puts row `index`'s controls in place on a container `width` pixels wide
+// and tags them with the index.
+void PlaceSampleSlot(TSampleSlot& slot, int index, int width);
+// Shows the record's slider position, randomize flag, period and end icon.
+void ShowSampleSlot(TSampleSlot& slot);
+// Pixels from one row to the next.
+constexpr int SampleRowHeight = 20;

@@ -1,0 +1,415 @@
+// The rows of the open scheme: building them from SchemeData, writing them
+// back, placing a catalogue sample into the scheme, taking rows out, and
+// what the user does on a row (selecting it, moving its slider, muting).
+#include "scheme/scheme_panel.h"
+
+#include "audio/wave.h"
+#include "playback/scheduler.h"
+#include "playback/scheme_session.h"
+#include "scheme/sample_slot.h"
+#include "scheme/scheme_list_panel.h"
+#include "store/edit_scope.h"
+#include "store/library_tables.h"
+#include "ui/error_guard.h"
+#include "ui/hourglass.h"
+#include "ui/prompts.h"
+#include "ui/widgets/led_number.h"
+#include "ui/widgets/level_meter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStackedWidget>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Hides the row containers for as long as a load runs, and puts them back
+// however the load ends.
+class TLoadingView {
+public:
+    explicit TLoadingView(TSchemePanel& panel) : m_panel(panel)
+    {
+        m_panel.FreqScroll->hide();
+        m_panel.HidePanel->hide();
+        m_panel.FreqScroll->verticalScrollBar()->setEnabled(false);
+        m_panel.LocationScroll->verticalScrollBar()->setEnabled(false);
+    }
+    ~TLoadingView()
+    {
+        m_panel.HidePanel->show();
+        m_panel.FreqScroll->show();
+        m_panel.FreqScroll->verticalScrollBar()->setEnabled(true);
+        m_panel.LocationScroll->verticalScrollBar()->setEnabled(true);
+    }
+    TLoadingView(const TLoadingView&) = delete;
+    TLoadingView& operator=(const TLoadingView&) = delete;
+
+private:
+    TSchemePanel& m_panel;
+    THourglass m_hourglass;
+};
+
+// Hides the rows' scroll bars while a row is added.
+class TQuietScrollBars {
+public:
+    explicit TQuietScrollBars(TSchemePanel& panel) : m_panel(panel)
+    {
+        m_panel.FreqScroll->verticalScrollBar()->setEnabled(false);
+        m_panel.LocationScroll->verticalScrollBar()->setEnabled(false);
+    }
+    ~TQuietScrollBars()
+    {
+        m_panel.FreqScroll->verticalScrollBar()->setEnabled(true);
+        m_panel.LocationScroll->verticalScrollBar()->setEnabled(true);
+    }
+    TQuietScrollBars(const TQuietScrollBars&) = delete;
+    TQuietScrollBars& operator=(const TQuietScrollBars&) = delete;
+
+private:
+    TSchemePanel& m_panel;
+};
+
+} // namespace
+
+void TSchemePanel::LoadScheme()
+{
+    const TBookmark scheme = m_schemeList.SelectedSchemeBookmark();
+    if (!scheme.IsValid())
+        return;
+    TLoadingView view(*this);
+    UnloadScheme();
+    TTable& schemeData = *m_tables.tblData;
+    TTable& sounds = *m_tables.tblSounds;
+    m_tables.tblSchemes->GotoBookmark(scheme);
+    schemeData.SetFilter("SchemeNo = " + std::to_string(m_tables.tblSchemesRecordNo->AsInteger()));
+
+    // The scheme's rows are read first, so that deleting one whose sound is
+    // gone cannot move the walk.
+    std::vector<std::pair<TBookmark, TBookmark>> rows;
+    const int soundNo = schemeData.ColumnIndex("SoundNo");
+    schemeData.ForEachRow([&](const TRowView& row) { rows.emplace_back(row.Bookmark(), TBookmark{row.Integer(soundNo)}); });
+    QStringList damaged;
+    for (const auto& [dataRow, sound] : rows) {
+        schemeData.GotoBookmark(dataRow);
+        if (!sound.IsValid() || !sounds.BookmarkValid(sound)) {
+            schemeData.Delete(); // the sound left the catalogue: so does its use here
+            continue;
+        }
+        sounds.GotoBookmark(sound);
+        // A sample the wave loader refuses is left out, and the rest of the
+        // scheme still opens; the user hears of it once.
+        try {
+            BuildSampleRow(RowCount());
+        } catch (const EMMWaveError& e) {
+            damaged << QStringLiteral("%1: %2").arg(QString::fromStdString(m_tables.tblSoundsName->AsString()),
+                                                     QString::fromUtf8(e.what()));
+        }
+    }
+    if (!damaged.isEmpty())
+        m_prompts.ShowMessage(QStringLiteral("These samples of the ambitone could not be loaded and were left out:\n\n") +
+                              damaged.join(QLatin1Char('\n')));
+}
+
+void TSchemePanel::BuildSampleRow(int i)
+{
+    TSchemeRow& row = m_session.AddRow(*m_tables.tblData, *m_tables.tblSounds);
+    const QString name = QString::fromStdString(m_tables.tblSoundsName->AsString());
+    std::unique_ptr<TSampleSlot> slot = BuildSampleSlot(RowsContainer(), row, name, m_clock);
+    slot->SoundBookmark = m_tables.tblSounds->GetBookmark();
+    if (NoteBook->currentIndex() == 1)
+        slot->NameLabel->setParent(LocationScroll->widget());
+    ConnectRow(*slot);
+    auto* item = new QListWidgetItem(name);
+    PropList->insertItem(i, item);
+    m_slots.insert(m_slots.begin() + i, std::move(slot));
+    LayoutRows();
+    for (QWidget* control : {static_cast<QWidget*>(Slot(i).FreqSlider), static_cast<QWidget*>(Slot(i).NameLabel),
+                             static_cast<QWidget*>(Slot(i).LevelMeter), static_cast<QWidget*>(Slot(i).EndIcon)})
+        control->show();
+    ShowSampleSlot(Slot(i)); // the period shows only inside the loop
+    SelectRow(m_selectedRow); // the new label in the normal colours
+}
+
+void TSchemePanel::ConnectRow(TSampleSlot& slot)
+{
+    TSampleSlot* s = &slot;
+    slot.NameLabel->installEventFilter(this);
+    slot.FreqSlider->installEventFilter(this);
+    connect(slot.FreqSlider, &QSlider::valueChanged, this, [this, s](int position) {
+        Guarded(&m_prompts, [&] {
+            const int row = s->FreqSlider->property("tag").toInt();
+            s->Row->Record().SliderPosition = position;
+            if (Scheduler().PlayButtonDown())
+                Scheduler().SliderMovedWhilePlaying(row);
+            UpdatePeriodDisplay(row);
+        });
+    });
+    connect(slot.NameLabel, &QWidget::customContextMenuRequested, this, [this, s](const QPoint& at) {
+        Guarded(&m_prompts, [&] { SchemePopupPopup(); });
+        if (m_schemePopup)
+            m_schemePopup->popup(s->NameLabel->mapToGlobal(at));
+    });
+    connect(slot.FreqSlider, &QWidget::customContextMenuRequested, this, [this, s](const QPoint& at) {
+        if (m_freqPopup)
+            m_freqPopup->popup(s->FreqSlider->mapToGlobal(at));
+    });
+}
+
+bool TSchemePanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == RowsContainer() && event->type() == QEvent::Resize) {
+        LayoutRows();
+    } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
+        // A click on a row's name, or the focus on its slider, selects it.
+        auto* control = qobject_cast<QWidget*>(watched);
+        const bool label = control && control->objectName() == QLatin1String("NameLabel");
+        const bool slider = control && control->objectName() == QLatin1String("FreqSlider");
+        if ((label && event->type() == QEvent::MouseButtonPress) || (slider && event->type() == QEvent::FocusIn)) {
+            const int row = control->property("tag").toInt();
+            if (row != m_selectedRow || label)
+                Guarded(&m_prompts, [&] { SelectRow(row); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TSchemePanel::LayoutRows()
+{
+    const int width = FreqScroll->viewport()->width();
+    for (int i = 0; i < RowCount(); ++i)
+        PlaceSampleSlot(Slot(i), i, width);
+    const int height = SampleRowHeight * RowCount() + 10;
+    RowsContainer()->setMinimumHeight(height);
+    LocationScroll->widget()->setMinimumHeight(height);
+}
+
+void TSchemePanel::UpdatePeriodDisplay(int i)
+{
+    if (i < 0 || i >= RowCount())
+        return;
+    ::UpdatePeriodDisplay(Slot(i).Row->Record(), Scheduler().LoopLength());
+    ShowSampleSlot(Slot(i));
+}
+
+void TSchemePanel::SelectRow(int s)
+{
+    m_selectedRow = s;
+    const QPalette normal = [] {
+        QPalette p;
+        p.setColor(QPalette::Window, Qt::black);
+        p.setColor(QPalette::WindowText, QColor(0, 255, 0));
+        return p;
+    }();
+    for (int i = 0; i < RowCount(); ++i) {
+        QLabel* label = Slot(i).NameLabel;
+        QPalette palette = normal;
+        if (i == s) {
+            palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Highlight));
+            palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::HighlightedText));
+            if (NoteBook->currentIndex() == 0 && Slot(i).FreqSlider->isVisible())
+                Slot(i).FreqSlider->setFocus(Qt::OtherFocusReason);
+        }
+        if (Slot(i).Row->Channel().Muted())
+            palette.setColor(QPalette::WindowText, Qt::red);
+        label->setPalette(palette);
+    }
+}
+
+void TSchemePanel::UseSampleExecute(TBookmark sound)
+{
+    if (!sound.IsValid())
+        return;
+    TTable& sounds = *m_tables.tblSounds;
+    TTable& schemeData = *m_tables.tblData;
+    sounds.GotoBookmark(sound);
+    {
+        TEditScope append(schemeData, TEditScope::Append);
+        m_tables.tblDataSoundNo->SetAsInteger(m_tables.tblSoundsRecordNo->AsInteger());
+        m_tables.tblDataSchemeNo->SetAsInteger(m_tables.tblSchemesRecordNo->AsInteger());
+        m_tables.tblDataFreq->SetAsInteger(0);
+        m_tables.tblDataPatternSpeed->SetAsInteger(1);
+        append.Post();
+    }
+    TQuietScrollBars quiet(*this);
+    BuildSampleRow(RowCount());
+}
+
+void TSchemePanel::RemoveSampleExecute()
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return;
+    // Only an explicit Yes removes: a box closed without an answer is No.
+    if (!m_prompts.Confirm(QStringLiteral("Remove \"%1\" from this ambitone?").arg(PropList->item(m_selectedRow)->text())))
+        return;
+    RemoveRow(m_selectedRow);
+    m_selectedRow = -1;
+}
+
+void TSchemePanel::RemoveRow(int i)
+{
+    if (i < 0 || i >= RowCount())
+        return;
+    std::unique_ptr<TSampleSlot> slot = std::move(m_slots[static_cast<size_t>(i)]);
+    m_slots.erase(m_slots.begin() + i);
+    slot->NameLabel->hide();
+    slot->FreqSlider->hide();
+    slot->LevelMeter->hide();
+    slot->PeriodDisplay->hide();
+    slot->EndIcon->hide();
+    const TBookmark dataRow = slot->DataBookmark;
+    slot.reset();
+    m_session.RemoveRow(static_cast<size_t>(i));
+    m_tables.tblData->GotoBookmark(dataRow);
+    m_tables.tblData->Delete();
+    delete PropList->takeItem(i);
+    LayoutRows();
+    if (m_selectedRow > i)
+        --m_selectedRow;
+    else if (m_selectedRow == i)
+        m_selectedRow = -1;
+}
+
+void TSchemePanel::ClearAllSchemeSamplesExecute()
+{
+    if (!m_prompts.Confirm(QStringLiteral("Clear all samples from this ambitone?")))
+        return;
+    FreqScroll->hide();
+    HidePanel->hide();
+    struct TShowAgain {
+        TSchemePanel& Panel;
+        ~TShowAgain()
+        {
+            Panel.HidePanel->show();
+            Panel.FreqScroll->show();
+        }
+    } showAgain{*this};
+    for (int n = RowCount(); n > 0; --n)
+        RemoveRow(0);
+    m_selectedRow = -1;
+}
+
+void TSchemePanel::WriteRowBack(TSampleSlot& slot)
+{
+    const TPlaybackRow& record = slot.Row->Record();
+    m_tables.tblData->GotoBookmark(slot.DataBookmark);
+    TEditScope edit(*m_tables.tblData, TEditScope::Edit);
+    m_tables.tblDataRepeatPatten->SetAsInteger(record.RepeatMethod);
+    m_tables.tblDataRepeat->SetAsInteger(record.RepeatCount);
+    m_tables.tblDataCoordZ->SetAsFloat(record.CoordZ);
+    m_tables.tblDataCoordY->SetAsFloat(record.CoordY);
+    m_tables.tblDataCoordX->SetAsFloat(record.CoordX);
+    m_tables.tblDataRandomize->SetAsBoolean(slot.FreqSlider->Randomize());
+    // Through the displayed period, so that a loop of 0 keeps the slider.
+    m_tables.tblDataFreq->SetAsInteger(StoredFreq(record.PeriodDisplay, Scheduler().LoopLength(), record.SliderPosition));
+    m_tables.tblDataPattern->SetAsInteger(record.Pattern);
+    m_tables.tblDataPatternSpeed->SetAsInteger(record.PatternSpeed);
+    m_tables.tblDataReversePattern->SetAsBoolean(record.ReversePattern);
+    edit.Post();
+}
+
+void TSchemePanel::UnloadScheme()
+{
+    TTable& schemes = *m_tables.tblSchemes;
+    if (!schemes.Active())
+        return;
+    // Every row is written back, changed or not; the controls go after it.
+    for (std::unique_ptr<TSampleSlot>& slot : m_slots)
+        WriteRowBack(*slot);
+    m_slots.clear();
+    // The rows go with their channels; a loop that plays goes on, as it
+    // does when the open scheme is deleted.
+    m_session.DropRows();
+    PropList->clear();
+    m_selectedRow = -1;
+    if (!schemes.IsEmpty()) {
+        TEditScope edit(schemes, TEditScope::Edit);
+        m_tables.tblSchemesLoopPeriod->SetAsInteger(Scheduler().LoopLength());
+        edit.Post();
+    }
+    if (m_tables.tblSounds->Active()) {
+        m_tables.tblSounds->Close();
+        m_tables.tblSounds->Open();
+    }
+}
+
+void TSchemePanel::SampleRenamed(TBookmark sound, const QString& name)
+{
+    for (std::unique_ptr<TSampleSlot>& slot : m_slots) {
+        if (slot->SoundBookmark != sound)
+            continue;
+        slot->NameLabel->setProperty("caption", name);
+        slot->FreqSlider->setAccessibleName(name);
+    }
+    LayoutRows();
+}
+
+void TSchemePanel::PlaySchemeExecute()
+{
+    Scheduler().Play();
+}
+
+void TSchemePanel::StopSchemeExecute()
+{
+    Scheduler().Stop();
+}
+
+void TSchemePanel::PlaySchemeSampleExecute()
+{
+    Scheduler().PlayRow(m_selectedRow);
+}
+
+void TSchemePanel::MuteSchemeSampleExecute(bool checked)
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return;
+    Slot(m_selectedRow).Row->Channel().SetMuted(checked);
+    SelectRow(m_selectedRow);
+}
+
+void TSchemePanel::SoloSchemeSampleExecute()
+{
+    for (int i = 0; i < RowCount(); ++i)
+        Slot(i).Row->Channel().SetMuted(i != m_selectedRow);
+    SelectRow(m_selectedRow);
+}
+
+void TSchemePanel::UnmuteAllSchemeSampleExecute()
+{
+    for (int i = 0; i < RowCount(); ++i)
+        Slot(i).Row->Channel().SetMuted(false);
+    SelectRow(m_selectedRow);
+}
+
+void TSchemePanel::SchemePopupPopup()
+{
+    if (m_muteAction && m_selectedRow >= 0 && m_selectedRow < RowCount())
+        m_muteAction->setChecked(Slot(m_selectedRow).Row->Channel().Muted());
+}
+
+void TSchemePanel::TabSetChange(int page)
+{
+    QWidget* labels = page == 1 ? LocationScroll->widget() : RowsContainer();
+    for (int i = 0; i < RowCount(); ++i) {
+        Slot(i).NameLabel->setParent(labels);
+        Slot(i).NameLabel->show();
+    }
+    NoteBook->setCurrentIndex(page);
+    LayoutRows();
+    SelectRow(m_selectedRow);
+}
+
+void TSchemePanel::BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute)
+{
+    m_schemePopup = schemePopup;
+    m_freqPopup = freqPopup;
+    m_muteAction = mute;
+}

@@ -1,0 +1,318 @@
+// The rows of an open scheme in the window: placing samples, the two
+// encodings through the store, rows whose sound is gone or damaged, taking
+// rows out, selection and mute colours, and playing from the tool bar.
+#include "support/wave_image.h"
+#include "support/window_driver.h"
+
+#include "audio/ds_channel.h"
+#include "catalog/catalog_node.h"
+#include "catalog/catalog_panel.h"
+#include "catalog/sound_tree.h"
+#include "playback/scheduler.h"
+#include "playback/scheme_session.h"
+#include "scheme/sample_slot.h"
+#include "scheme/scheme_list_panel.h"
+#include "scheme/scheme_panel.h"
+#include "store/library_tables.h"
+#include "ui/widgets/led_number.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QTabBar>
+#include <QTest>
+#include <QTreeWidgetItemIterator>
+
+#include <cmath>
+
+namespace {
+
+class TSchemeRowsTest : public TWindowTest {
+protected:
+    // A shown window with three samples in the library and two schemes,
+    // "Alpha" open.
+    void Start()
+    {
+        Show();
+        QStringList paths;
+        for (const char* name : {"rain.wav", "wind.wav", "owl.wav"})
+            paths << WriteFile(name, ToneWave(2205, 300 + 100 * int(paths.size())));
+        Window->CatalogPanel().ImportSampleFiles(paths);
+        CreateScheme("Beta");
+        CreateScheme("Alpha");
+    }
+    void CreateScheme(const QString& name)
+    {
+        ASSERT_TRUE(Ui().Trigger("NewScheme"));
+        auto* edit = Ui().Find<QLineEdit>("TitleEdit");
+        edit->setText(name);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    QString WriteFile(const QString& name, const std::vector<uint8_t>& bytes)
+    {
+        QFile file(TempPath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        return file.fileName();
+    }
+    // Selects the sample in the tree and places it, as Use Sample does.
+    void Use(const QString& sample)
+    {
+        auto* tree = Ui().Find<TSoundTree>("SoundTree");
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            if ((*it)->text(0) == sample)
+                tree->setCurrentItem(*it);
+        ASSERT_TRUE(Ui().Trigger("UseSample")) << sample.toStdString();
+    }
+    // Opens a scheme by clicking its title (the open one is written back).
+    void Open(const QString& title)
+    {
+        auto* list = Ui().Find<QListWidget>("SchemeList");
+        list->setCurrentItem(list->findItems(title, Qt::MatchExactly).value(0), QItemSelectionModel::ClearAndSelect);
+    }
+    // Opens the other scheme and comes back, so that the rows go through
+    // the store.
+    void Reopen(const QString& title, const QString& other = "Beta")
+    {
+        Open(other);
+        Open(title);
+    }
+    TSchemePanel& Panel() { return Window->SchemePanel(); }
+    TSampleSlot& Row(int i) { return Panel().Slot(i); }
+    int Rows() { return Panel().RowCount(); }
+    // The stored SchemeData rows of the open scheme, in order.
+    std::vector<int32_t> Stored(const char* column)
+    {
+        std::vector<int32_t> values;
+        TTable& data = *Tables().tblData;
+        for (data.First(); !data.Eof() && !data.IsEmpty(); data.Next())
+            values.push_back(data.FieldByName(column).AsInteger());
+        return values;
+    }
+    QColor LabelText(int i) { return Row(i).NameLabel->palette().color(QPalette::WindowText); }
+};
+
+} // namespace
+
+TEST_F(TSchemeRowsTest, AUsedSampleIsTheLastRowAtTheSeldomEndAndIsStoredSo)
+{
+    Start();
+    EXPECT_FALSE(Ui().Enabled("ClearAllSchemeSamples"));
+    Use("rain.wav");
+    Use("owl.wav");
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Row(1).NameLabel->text(), "owl.wav");
+    EXPECT_EQ(Row(1).FreqSlider->geometry().top(), 25);
+    EXPECT_EQ(Row(1).FreqSlider->value(), 0);
+    EXPECT_FALSE(Row(1).PeriodDisplay->isVisible());
+    EXPECT_EQ(Row(1).EndIcon->property("bitmap").toInt(), 1);
+    EXPECT_EQ(Panel().SelectedRow(), -1);
+    EXPECT_TRUE(Ui().Enabled("ClearAllSchemeSamples"));
+    Open("Beta");
+    Open("Alpha");
+    EXPECT_EQ(Stored("Freq"), std::vector<int32_t>({0, 0}));
+    EXPECT_EQ(Stored("PatternSpeed"), std::vector<int32_t>({1, 1}));
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Row(0).NameLabel->text(), "rain.wav");
+}
+
+TEST_F(TSchemeRowsTest, FrequencyIsStoredThroughTheDisplayedPeriod)
+{
+    Start();
+    Use("rain.wav");
+    struct TCase {
+        int Loop, Slider, Stored;
+    };
+    for (TCase c : {TCase{60, 50, 50}, TCase{60, 34, 33}, TCase{61, 50, 51}, TCase{60, 1, 2}, TCase{60, 0, 0},
+                    TCase{60, 100, 100}, TCase{0, 34, 34}}) {
+        SCOPED_TRACE(testing::Message() << "loop " << c.Loop << ", slider " << c.Slider);
+        Panel().Scheduler().SetLoopLength(c.Loop);
+        Row(0).FreqSlider->setValue(c.Slider == 0 ? 1 : 0); // a real move each time
+        Row(0).FreqSlider->setValue(c.Slider);
+        Reopen("Alpha");
+        EXPECT_EQ(Stored("Freq"), std::vector<int32_t>({c.Stored}));
+        EXPECT_EQ(Row(0).FreqSlider->value(), c.Stored);
+    }
+}
+
+TEST_F(TSchemeRowsTest, RandomizeAndPositionsComeBackFromTheStore)
+{
+    Start();
+    Use("rain.wav");
+    Use("wind.wav");
+    Open("Beta");
+    // Settings as an import or another version could have left them.
+    TTable& data = *Tables().tblData;
+    data.SetFilter("");
+    data.First();
+    data.Edit();
+    Tables().tblDataRandomize->SetAsBoolean(true);
+    Tables().tblDataCoordX->SetAsFloat(0.1);
+    data.Post();
+    Open("Alpha");
+    EXPECT_TRUE(Row(0).FreqSlider->Randomize());
+    EXPECT_FALSE(Row(1).FreqSlider->Randomize());
+    Row(1).FreqSlider->SetRandomize(true);
+    Reopen("Alpha");
+    data.First();
+    EXPECT_TRUE(Tables().tblDataRandomize->AsBoolean());
+    EXPECT_EQ(Tables().tblDataCoordX->AsFloat(), double(0.1f)); // single precision on the way
+    data.Next();
+    EXPECT_TRUE(Tables().tblDataRandomize->AsBoolean());
+}
+
+TEST_F(TSchemeRowsTest, ARowWhoseSoundIsGoneIsDroppedAndADamagedOneIsLeftOutWithAMessage)
+{
+    Start();
+    Use("rain.wav");
+    Use("wind.wav");
+    Use("owl.wav");
+    Open("Beta");
+    TTable& sounds = *Tables().tblSounds;
+    sounds.First(); // rain.wav: damaged
+    sounds.Edit();
+    const std::vector<uint8_t> junk(64, 0x55);
+    sounds.WriteBlob("Sound", junk);
+    sounds.Post();
+    sounds.Next(); // wind.wav: gone
+    sounds.Delete();
+    Prompts.Clear();
+    Open("Alpha");
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Row(0).NameLabel->text(), "owl.wav");
+    ASSERT_EQ(Prompts.Texts("message").size(), 1);
+    EXPECT_TRUE(Prompts.Texts("message")[0].contains("rain.wav"));
+    // The missing sound's row is gone from the store; the damaged one stays.
+    EXPECT_EQ(Stored("Freq").size(), 2u);
+}
+
+TEST_F(TSchemeRowsTest, RemovingRowZeroOfThreeMovesTheOthersUpAndAsksFirst)
+{
+    Start();
+    Use("rain.wav");
+    Use("wind.wav");
+    Use("owl.wav");
+    Panel().SelectRow(0);
+    Prompts.AnswerNo();
+    ASSERT_TRUE(Ui().Trigger("RemoveSample"));
+    ASSERT_TRUE(Ui().Trigger("RemoveSample")); // closed without an answer: No
+    EXPECT_EQ(Prompts.Texts("confirm"), QStringList(2, "Remove \"rain.wav\" from this ambitone?"));
+    EXPECT_EQ(Rows(), 3);
+
+    TMMDSMixChannel* owl = &Row(2).Row->Channel();
+    Prompts.AnswerYes();
+    ASSERT_TRUE(Ui().Trigger("RemoveSample"));
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Panel().SelectedRow(), -1);
+    EXPECT_EQ(Row(1).NameLabel->text(), "owl.wav");
+    EXPECT_EQ(Row(1).FreqSlider->geometry().top(), 25);
+    EXPECT_EQ(Row(1).FreqSlider->property("tag").toInt(), 1);
+    EXPECT_EQ(&Row(1).Row->Channel(), owl);
+    EXPECT_EQ(owl->Tag(), 1);
+    EXPECT_EQ(Stored("Freq").size(), 2u);
+}
+
+TEST_F(TSchemeRowsTest, ClearEmptiesThePanelAndTheNextSampleIsAtTheTop)
+{
+    Start();
+    Use("rain.wav");
+    Use("wind.wav");
+    ASSERT_TRUE(Ui().Trigger("ClearAllSchemeSamples")); // unanswered: nothing goes
+    EXPECT_EQ(Rows(), 2);
+    Prompts.AnswerYes();
+    ASSERT_TRUE(Ui().Trigger("ClearAllSchemeSamples"));
+    EXPECT_EQ(Prompts.Texts("confirm").back(), "Clear all samples from this ambitone?");
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_TRUE(Ui().Find("FreqScroll")->isVisible());
+    EXPECT_TRUE(Stored("Freq").empty());
+    Use("owl.wav");
+    EXPECT_EQ(Row(0).FreqSlider->geometry().top(), 5);
+}
+
+TEST_F(TSchemeRowsTest, SelectionSoloUnmuteAndTheMuteCheckMark)
+{
+    Start();
+    Use("rain.wav");
+    Use("wind.wav");
+    const QColor lime(0, 255, 0), highlight = QApplication::palette().color(QPalette::HighlightedText);
+    Panel().SelectRow(0);
+    EXPECT_EQ(LabelText(0), highlight);
+    EXPECT_EQ(LabelText(1), lime);
+    EXPECT_EQ(QApplication::focusWidget(), Row(0).FreqSlider); // on the Frequency page only
+    ASSERT_TRUE(Ui().Trigger("SoloSchemeSample"));
+    EXPECT_EQ(LabelText(0), highlight);
+    EXPECT_EQ(LabelText(1), QColor(Qt::red));
+    EXPECT_TRUE(Row(1).Row->Channel().Muted());
+    Panel().SelectRow(1);
+    Panel().SchemePopupPopup();
+    EXPECT_TRUE(Ui().Action("MuteSchemeSample")->isChecked());
+    ASSERT_TRUE(Ui().Trigger("UnmuteAllSchemeSample"));
+    EXPECT_EQ(LabelText(0), lime);
+    EXPECT_FALSE(Row(1).Row->Channel().Muted());
+    EXPECT_TRUE(Ui().Action("MuteSchemeSample")->isChecked()); // only the pop-up brings the mark in step
+    Panel().SchemePopupPopup();
+    ASSERT_TRUE(Ui().Trigger("MuteSchemeSample")); // the check mark turns on, and so does the mute
+    EXPECT_TRUE(Row(1).Row->Channel().Muted());
+    EXPECT_EQ(LabelText(1), QColor(Qt::red));
+
+    // On the Location page the names go along and the slider keeps no focus.
+    Ui().Find<QTabBar>("TabSet")->setCurrentIndex(1);
+    EXPECT_EQ(Row(0).NameLabel->parentWidget(), Ui().Find<QScrollArea>("LocationScroll")->widget());
+    Ui().Find("SchemeList")->setFocus();
+    Panel().SelectRow(0);
+    EXPECT_NE(QApplication::focusWidget(), Row(0).FreqSlider);
+}
+
+TEST_F(TSchemeRowsTest, PlayFiresARowLoopsOneAtTheOftenEndAndStopSilences)
+{
+    Start();
+    Use("rain.wav");
+    Use("wind.wav");
+    Row(0).FreqSlider->setValue(100); // continuous
+    Row(1).FreqSlider->setValue(95);  // every 3 s of the 60 s loop
+    ASSERT_TRUE(Ui().Trigger("PlayScheme"));
+    EXPECT_TRUE(Ui().Find<QAbstractButton>("PlaySchemeButton")->isChecked());
+    EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
+    EXPECT_FALSE(Row(1).Row->Channel().IsPlaying());
+    Clock.Advance(3000);
+    EXPECT_TRUE(Row(1).Row->Channel().IsPlaying());
+    EXPECT_EQ(Ui().Find<TLedNumber>("Play time")->Value(), 3);
+    // A slider taken off the end while playing stops its loop at once, and
+    // back at the end starts it again.
+    Row(0).FreqSlider->setValue(99);
+    EXPECT_FALSE(Row(0).Row->Channel().IsPlaying());
+    Row(0).FreqSlider->setValue(100);
+    EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
+    ASSERT_TRUE(Ui().Trigger("StopScheme"));
+    EXPECT_FALSE(Row(0).Row->Channel().IsPlaying());
+    EXPECT_FALSE(Row(1).Row->Channel().IsPlaying());
+    EXPECT_FALSE(Ui().Find<QAbstractButton>("PlaySchemeButton")->isChecked());
+}
+
+TEST_F(TSchemeRowsTest, CatalogueChangesReachTheRows)
+{
+    Start();
+    Use("rain.wav");
+    Use("owl.wav");
+    // A rename in the tree shows on the row at once.
+    TCatalogPanel& catalog = Window->CatalogPanel();
+    QTreeWidgetItem* owl = nullptr;
+    for (QTreeWidgetItemIterator it(catalog.SoundTree); *it; ++it)
+        if ((*it)->text(0) == "owl.wav")
+            owl = *it;
+    ASSERT_NE(owl, nullptr);
+    catalog.SoundTreeEdited(owl, "Barn owl");
+    EXPECT_EQ(Row(1).NameLabel->text(), "Barn owl");
+    // A sample deleted from the library leaves the scheme too.
+    catalog.SoundTree->setCurrentItem(owl);
+    Prompts.AnswerYes();
+    ASSERT_TRUE(Ui().Trigger("DeleteSample"));
+    ASSERT_EQ(Rows(), 1);
+    EXPECT_EQ(Row(0).NameLabel->text(), "rain.wav");
+    EXPECT_EQ(Stored("Freq").size(), 1u);
+}
