@@ -99,8 +99,9 @@ std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, con
     slot->PeriodDisplay->setObjectName("PeriodDisplay");
     slot->PeriodDisplay->SetDigits(4);
     slot->PeriodDisplay->SetMax(9999);
-    slot->PeriodDisplay->SetDigitWidth(8);
-    slot->PeriodDisplay->SetDigitHeight(13);
+    // Four digits fit the gap between the slider and the level meter.
+    slot->PeriodDisplay->SetDigitWidth(5);
+    slot->PeriodDisplay->SetDigitHeight(12);
     SetHint(slot->PeriodDisplay,
             QStringLiteral("Frequency|Adjust the slider to change the frequency. Right click for additional options"));
 
@@ -125,8 +126,8 @@ void PlaceSampleSlot(TSampleSlot& slot, int index, int width)
     slot.NameLabel->setText(slot.NameLabel->fontMetrics().elidedText(caption, Qt::ElideRight, 95));
     slot.LevelMeter->setGeometry(width - 74, top, 60, SampleRowHeight);
     const QSize period = slot.PeriodDisplay->sizeHint();
-    slot.PeriodDisplay->setGeometry(width - 105, top + 3, period.width(), period.height());
-    slot.EndIcon->move(width - 105, top + 3);
+    slot.PeriodDisplay->setGeometry(width - 105, top + 1, period.width(), period.height());
+    slot.EndIcon->move(width - 105 + (period.width() - slot.EndIcon->width()) / 2, top + 4);
     for (QWidget* control : {static_cast<QWidget*>(slot.FreqSlider), static_cast<QWidget*>(slot.NameLabel),
                              static_cast<QWidget*>(slot.PeriodDisplay)})
         control->setProperty("tag", index);

@@ -203,24 +203,21 @@ void TSchemePanel::UpdatePeriodDisplay(int i)
 void TSchemePanel::SelectRow(int s)
 {
     m_selectedRow = s;
-    const QPalette normal = [] {
-        QPalette p;
-        p.setColor(QPalette::Window, Qt::black);
-        p.setColor(QPalette::WindowText, QColor(0, 255, 0));
-        return p;
-    }();
+    const QPalette system = QApplication::palette();
     for (int i = 0; i < RowCount(); ++i) {
-        QLabel* label = Slot(i).NameLabel;
-        QPalette palette = normal;
+        QColor background = Qt::black, text(0, 255, 0);
         if (i == s) {
-            palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Highlight));
-            palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::HighlightedText));
+            background = system.color(QPalette::Highlight);
+            text = system.color(QPalette::HighlightedText);
             if (NoteBook->currentIndex() == 0 && Slot(i).FreqSlider->isVisible())
                 Slot(i).FreqSlider->setFocus(Qt::OtherFocusReason);
         }
         if (Slot(i).Row->Channel().Muted())
-            palette.setColor(QPalette::WindowText, Qt::red);
-        label->setPalette(palette);
+            text = Qt::red;
+        // The window's style sheet colours every label; a row's own sheet
+        // wins over it.
+        Slot(i).NameLabel->setStyleSheet(
+            QStringLiteral("QLabel { background: %1; color: %2; }").arg(background.name(), text.name()));
     }
 }
 

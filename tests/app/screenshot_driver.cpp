@@ -12,7 +12,9 @@
 #include "audio/sound_services.h"
 #include "catalog/catalog_node.h"
 #include "catalog/catalog_panel.h"
+#include "scheme/sample_slot.h"
 #include "scheme/scheme_list_panel.h"
+#include "scheme/scheme_panel.h"
 #include "catalog/frm_sound_dialog.h"
 #include "catalog/sound_tree.h"
 
@@ -162,6 +164,18 @@ int main(int argc, char** argv)
     const QString sounds = QDir(home).filePath("Sounds");
     FillCatalogue(form, sounds);
     form.SchemeListPanel().SchemeList->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    // The open scheme with a few samples placed and tuned.
+    const std::pair<const char*, int> placed[] = {
+        {"Rain on Leaves.wav", 100}, {"Distant Thunder.wav", 20}, {"Night Crickets.wav", 65}, {"Owl.wav", 40}};
+    for (const auto& [name, position] : placed) {
+        form.CatalogPanel().SoundTree->setCurrentItem(FindNode(form, QString::fromLatin1(name)));
+        TWindowDriver(form).Trigger("UseSample");
+        TSampleSlot& slot = form.SchemePanel().Slot(form.SchemePanel().RowCount() - 1);
+        slot.FreqSlider->setValue(position);
+    }
+    form.SchemePanel().Slot(2).FreqSlider->SetRandomize(true);
+    form.SchemePanel().SelectRow(1);
+    form.CatalogPanel().SoundTree->setCurrentItem(FindNode(form, QStringLiteral("Rain on Leaves.wav")));
     if (positional.size() >= 3)
         form.resize(positional[1].toInt(), positional[2].toInt());
     form.UpdateActions();

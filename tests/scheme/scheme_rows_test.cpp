@@ -94,7 +94,27 @@ protected:
             values.push_back(data.FieldByName(column).AsInteger());
         return values;
     }
-    QColor LabelText(int i) { return Row(i).NameLabel->palette().color(QPalette::WindowText); }
+    // A name label as drawn: its background, and the colour of its text
+    // (the pixel farthest from the background).
+    QColor LabelBackground(int i) { return Row(i).NameLabel->grab().toImage().pixelColor(1, 1); }
+    QColor LabelText(int i)
+    {
+        const QImage image = Row(i).NameLabel->grab().toImage();
+        const QColor background = image.pixelColor(1, 1);
+        QColor farthest = background;
+        int most = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                const int distance = std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
+                                     std::abs(c.blue() - background.blue());
+                if (distance > most) {
+                    most = distance;
+                    farthest = c;
+                }
+            }
+        return farthest;
+    }
 };
 
 } // namespace
@@ -241,6 +261,8 @@ TEST_F(TSchemeRowsTest, SelectionSoloUnmuteAndTheMuteCheckMark)
     Use("wind.wav");
     const QColor lime(0, 255, 0), highlight = QApplication::palette().color(QPalette::HighlightedText);
     Panel().SelectRow(0);
+    EXPECT_EQ(LabelBackground(0), QApplication::palette().color(QPalette::Highlight));
+    EXPECT_EQ(LabelBackground(1), QColor(Qt::black));
     EXPECT_EQ(LabelText(0), highlight);
     EXPECT_EQ(LabelText(1), lime);
     EXPECT_EQ(QApplication::focusWidget(), Row(0).FreqSlider); // on the Frequency page only
