@@ -44,11 +44,11 @@ void TfrmMain::BuildCommands()
         {"MuteSchemeSample", "Scheme", "Mute", {}, {}, highlighted, true},  // its handler takes the check mark
         {"SoloSchemeSample", "Scheme", "Solo", {}, [scheme] { scheme->SoloSchemeSampleExecute(); }, highlighted},
         {"UnmuteAllSchemeSample", "Scheme", "Unmute All", {}, [scheme] { scheme->UnmuteAllSchemeSampleExecute(); }},
-        // Randomize needs a selected row whose slider is strictly inside its
-        // range; the rows refine the rule when they exist.
-        {"RandomizeSample", "Scheme", "Randomize", {}, {}, highlighted},
-        {"RepeatOnPlay", "Location", "Repeat on Play", {}, {}, highlighted},
-        {"SetSoundPattern", "Location", "Pattern", "Set sound pattern", {}, highlighted},
+        {"RandomizeSample", "Scheme", "Randomize", {}, [scheme] { scheme->RandomizeSampleExecute(); },
+         [this, scheme] { return scheme->RandomizeSampleUpdate(m_commands->Action("RandomizeSample")); }, true},
+        {"RepeatOnPlay", "Location", "Repeat on Play", {}, [scheme] { scheme->RepeatOnPlayExecute(); }, highlighted},
+        {"SetSoundPattern", "Location", "Pattern", "Set sound pattern", [scheme] { scheme->SetSoundPatternExecute(); },
+         highlighted},
         {"PlayScheme", "Scheme", "Play", {}, [scheme] { scheme->PlaySchemeExecute(); }, {}, true},
         {"StopScheme", "Scheme", "Stop", {}, [scheme] { scheme->StopSchemeExecute(); }},
         {"PlaySchemeSample", "Scheme", "Play Sample", {}, [scheme] { scheme->PlaySchemeSampleExecute(); }, highlighted},

@@ -136,6 +136,7 @@ void TfrmMain::WirePanels()
     // A sample gone from the catalogue takes its rows with it.
     connect(m_catalog, &TCatalogPanel::SampleDeleted, m_schemePanel, &TSchemePanel::LoadScheme);
     connect(m_catalog, &TCatalogPanel::SampleRenamed, m_schemePanel, &TSchemePanel::SampleRenamed);
+    connect(m_schemePanel, &TSchemePanel::SampleRenamedHere, m_catalog, &TCatalogPanel::ShowSampleName);
 }
 
 void TfrmMain::FormCreate()

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 TCatalogPanel::TCatalogPanel(TLibraryTables& tables, IPrompts& prompts, TSoundServices& sound, QWidget* parent)
@@ -91,6 +92,17 @@ TBookmark TCatalogPanel::SelectedSampleBookmark() const
 {
     const TCatalogNodeData* nodeData = CatalogNodeData(SoundTree->SelectedNode());
     return nodeData && !nodeData->IsCategory ? nodeData->Bookmark : TBookmark{};
+}
+
+void TCatalogPanel::ShowSampleName(TBookmark sound, const QString& name)
+{
+    for (QTreeWidgetItemIterator it(SoundTree); *it; ++it) {
+        const TCatalogNodeData* nodeData = CatalogNodeData(*it);
+        if (nodeData && !nodeData->IsCategory && nodeData->Bookmark == sound) {
+            (*it)->setText(0, name);
+            return;
+        }
+    }
 }
 
 void TCatalogPanel::FinishEdit()

@@ -79,6 +79,8 @@ public:
     void DeleteSampleExecute();
     void ExportSampleExecute();
 
+    // A sample renamed elsewhere: its node shows the stored name.
+    void ShowSampleName(TBookmark sound, const QString& name);
     // Ends a label edit under way, storing what was typed (at close).
     void FinishEdit();
     // Drops the tree's hooks and the table events: the window is going.

@@ -17,6 +17,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -102,6 +103,12 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
     PropList = new QListWidget(this);
     PropList->setObjectName("PropList");
     PropList->hide();
+    txtEditName = new QLineEdit(this);
+    txtEditName->setObjectName("txtEditName");
+    txtEditName->setAccessibleName(QStringLiteral("Sample name"));
+    txtEditName->setFrame(false);
+    txtEditName->hide();
+    txtEditName->installEventFilter(this);
 
     RowsContainer()->installEventFilter(this);
     for (QToolButton* arrow : {UpButton, DownButton}) {

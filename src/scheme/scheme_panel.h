@@ -8,6 +8,7 @@
 
 #include "store/table.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -18,6 +19,7 @@ class IPrompts;
 class QAction;
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QScrollArea;
@@ -56,6 +58,7 @@ public:
     QToolButton *PlaySchemeButton = nullptr, *StopSchemeButton = nullptr;
     TMMMixerSlider* MasterVolumeSlider = nullptr;
     QListWidget* PropList = nullptr; // never shown: the ordered container of the rows
+    QLineEdit* txtEditName = nullptr; // over a row's name while it is renamed
 
     TSchemeSession& Session() { return m_session; }
     TScheduler& Scheduler();
@@ -93,6 +96,15 @@ public:
     void SchemePopupPopup();
     // The page tab changed: the name labels go with it.
     void TabSetChange(int page);
+    // Enabled for a selected row strictly inside the slider's range; the
+    // action's check mark shows the row's flag.
+    bool RandomizeSampleUpdate(QAction* randomize) const;
+    void RandomizeSampleExecute();
+    void RepeatOnPlayExecute();
+    void SetSoundPatternExecute();
+    // Renaming a sample from its row.
+    void txtEditNameDblClick();
+    void txtEditNameExit();
     // The pop-ups of the rows' labels and sliders, and the Mute action.
     void BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute);
     // The sample of a SoundCatalog row was renamed: its rows show the name.
@@ -107,6 +119,10 @@ public:
     void BindVolumeControl(TMMMixerControl* control);
     // Nothing is redrawn while the rows are freed at close.
     void HideRows();
+
+signals:
+    // A sample was renamed from its row: the library shows the new name.
+    void SampleRenamedHere(TBookmark sound, const QString& name);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -130,6 +146,8 @@ private:
     QMenu* m_schemePopup = nullptr;
     QMenu* m_freqPopup = nullptr;
     QAction* m_muteAction = nullptr;
+    QPointer<QWidget> m_rowDialog; // the repeat or pattern pop-up that is open
+    int m_renamedRow = -1;         // the row whose name txtEditName edits
     bool m_shownButtonDown = false; // the scheduler's Play button as last shown
     int m_selectedRow = -1;
 };

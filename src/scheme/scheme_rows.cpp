@@ -6,6 +6,7 @@
 #include "audio/wave.h"
 #include "playback/scheduler.h"
 #include "playback/scheme_session.h"
+#include "scheme/row_dialogs.h"
 #include "scheme/sample_slot.h"
 #include "scheme/scheme_list_panel.h"
 #include "store/edit_scope.h"
@@ -19,7 +20,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -168,6 +172,20 @@ bool TSchemePanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == RowsContainer() && event->type() == QEvent::Resize) {
         LayoutRows();
+    } else if (watched == txtEditName) {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                Guarded(&m_prompts, [this] { txtEditNameExit(); });
+                return true; // Enter ends the edit and goes no further
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            Guarded(&m_prompts, [this] { txtEditNameExit(); });
+        }
+    } else if (event->type() == QEvent::MouseButtonDblClick &&
+               qobject_cast<QWidget*>(watched)->objectName() == QLatin1String("NameLabel")) {
+        Guarded(&m_prompts, [this] { txtEditNameDblClick(); });
+        return true;
     } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
         // A click on a row's name, or the focus on its slider, selects it.
         auto* control = qobject_cast<QWidget*>(watched);
@@ -255,6 +273,8 @@ void TSchemePanel::RemoveRow(int i)
 {
     if (i < 0 || i >= RowCount())
         return;
+    if (m_rowDialog)
+        m_rowDialog->close();
     std::unique_ptr<TSampleSlot> slot = std::move(m_slots[static_cast<size_t>(i)]);
     m_slots.erase(m_slots.begin() + i);
     slot->NameLabel->hide();
@@ -304,7 +324,7 @@ void TSchemePanel::WriteRowBack(TSampleSlot& slot)
     m_tables.tblDataCoordZ->SetAsFloat(record.CoordZ);
     m_tables.tblDataCoordY->SetAsFloat(record.CoordY);
     m_tables.tblDataCoordX->SetAsFloat(record.CoordX);
-    m_tables.tblDataRandomize->SetAsBoolean(slot.FreqSlider->Randomize());
+    m_tables.tblDataRandomize->SetAsBoolean(record.Randomize);
     // Through the displayed period, so that a loop of 0 keeps the slider.
     m_tables.tblDataFreq->SetAsInteger(StoredFreq(record.PeriodDisplay, Scheduler().LoopLength(), record.SliderPosition));
     m_tables.tblDataPattern->SetAsInteger(record.Pattern);
@@ -318,6 +338,10 @@ void TSchemePanel::UnloadScheme()
     TTable& schemes = *m_tables.tblSchemes;
     if (!schemes.Active())
         return;
+    if (m_rowDialog)
+        m_rowDialog->close(); // its choices reach the record before it is stored
+    txtEditName->hide();
+    m_renamedRow = -1;
     // Every row is written back, changed or not; the controls go after it.
     for (std::unique_ptr<TSampleSlot>& slot : m_slots)
         WriteRowBack(*slot);
@@ -409,4 +433,92 @@ void TSchemePanel::BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction
     m_schemePopup = schemePopup;
     m_freqPopup = freqPopup;
     m_muteAction = mute;
+}
+
+bool TSchemePanel::RandomizeSampleUpdate(QAction* randomize) const
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return false;
+    const TPlaybackRow& record = Slot(m_selectedRow).Row->Record();
+    randomize->setChecked(record.Randomize);
+    return record.SliderPosition > 0 && record.SliderPosition < 100;
+}
+
+void TSchemePanel::RandomizeSampleExecute()
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return;
+    TPlaybackRow& record = Slot(m_selectedRow).Row->Record();
+    if (record.Randomize) {
+        // Back to the period the user set, which the randomized waits kept.
+        record.Randomize = false;
+        record.SliderPosition = StoredFreq(record.PeriodDisplay, Scheduler().LoopLength(), record.SliderPosition);
+    } else {
+        record.Randomize = true;
+    }
+    ShowSampleSlot(Slot(m_selectedRow));
+}
+
+void TSchemePanel::RepeatOnPlayExecute()
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return;
+    TabSet->setCurrentIndex(0);
+    TSampleSlot& slot = Slot(m_selectedRow);
+    auto* dialog = new TfrmRepeatDialog(window(), slot.Row->Record());
+    dialog->move(slot.FreqSlider->mapToGlobal(QPoint(0, 0)));
+    m_rowDialog = dialog;
+    dialog->show();
+    dialog->activateWindow();
+}
+
+void TSchemePanel::SetSoundPatternExecute()
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return;
+    TabSet->setCurrentIndex(1);
+    auto* dialog = new TfrmSoundPattern(window(), Slot(m_selectedRow).Row->Record());
+    dialog->move(findChild<QWidget*>("LocationGraphArea")->mapToGlobal(QPoint(0, 0)));
+    m_rowDialog = dialog;
+    dialog->show();
+    dialog->activateWindow();
+}
+
+void TSchemePanel::txtEditNameDblClick()
+{
+    if (m_selectedRow < 0 || m_selectedRow >= RowCount())
+        return;
+    QLabel* label = Slot(m_selectedRow).NameLabel;
+    m_renamedRow = m_selectedRow;
+    txtEditName->setGeometry(QRect(label->mapTo(this, QPoint(0, 0)), label->size()));
+    txtEditName->setText(label->property("caption").toString());
+    txtEditName->show();
+    txtEditName->raise();
+    txtEditName->selectAll();
+    txtEditName->setFocus(Qt::OtherFocusReason);
+}
+
+void TSchemePanel::txtEditNameExit()
+{
+    if (m_renamedRow < 0 || !txtEditName->isVisible())
+        return;
+    txtEditName->hide();
+    TSampleSlot& slot = Slot(m_renamedRow);
+    m_renamedRow = -1;
+    const QString text = txtEditName->text();
+    TTable& sounds = *m_tables.tblSounds;
+    sounds.GotoBookmark(slot.SoundBookmark);
+    if (text.toStdString() == m_tables.tblSoundsName->AsString())
+        return;
+    {
+        TEditScope edit(sounds, TEditScope::Edit);
+        m_tables.tblSoundsName->SetAsString(text.toStdString());
+        edit.Post();
+    }
+    // Only this row shows the new name now; the scheme's other rows of the
+    // same sound follow at its next load.
+    slot.NameLabel->setProperty("caption", text);
+    slot.FreqSlider->setAccessibleName(text);
+    LayoutRows();
+    emit SampleRenamedHere(slot.SoundBookmark, text);
 }

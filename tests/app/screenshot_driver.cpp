@@ -173,7 +173,8 @@ int main(int argc, char** argv)
         TSampleSlot& slot = form.SchemePanel().Slot(form.SchemePanel().RowCount() - 1);
         slot.FreqSlider->setValue(position);
     }
-    form.SchemePanel().Slot(2).FreqSlider->SetRandomize(true);
+    form.SchemePanel().SelectRow(2);
+    TWindowDriver(form).Trigger("RandomizeSample");
     form.SchemePanel().SelectRow(1);
     form.CatalogPanel().SoundTree->setCurrentItem(FindNode(form, QStringLiteral("Rain on Leaves.wav")));
     if (positional.size() >= 3)

@@ -10,6 +10,7 @@
 #include "catalog/sound_tree.h"
 #include "playback/scheduler.h"
 #include "playback/scheme_session.h"
+#include "scheme/row_dialogs.h"
 #include "scheme/sample_slot.h"
 #include "scheme/scheme_list_panel.h"
 #include "scheme/scheme_panel.h"
@@ -17,6 +18,10 @@
 #include "ui/widgets/led_number.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QToolButton>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -177,7 +182,9 @@ TEST_F(TSchemeRowsTest, RandomizeAndPositionsComeBackFromTheStore)
     Open("Alpha");
     EXPECT_TRUE(Row(0).FreqSlider->Randomize());
     EXPECT_FALSE(Row(1).FreqSlider->Randomize());
-    Row(1).FreqSlider->SetRandomize(true);
+    Panel().SelectRow(1);
+    Row(1).FreqSlider->setValue(50);
+    ASSERT_TRUE(Ui().Trigger("RandomizeSample"));
     Reopen("Alpha");
     data.First();
     EXPECT_TRUE(Tables().tblDataRandomize->AsBoolean());
@@ -337,4 +344,86 @@ TEST_F(TSchemeRowsTest, CatalogueChangesReachTheRows)
     ASSERT_EQ(Rows(), 1);
     EXPECT_EQ(Row(0).NameLabel->text(), "rain.wav");
     EXPECT_EQ(Stored("Freq").size(), 1u);
+}
+
+TEST_F(TSchemeRowsTest, RandomizeIsForSlidersInsideTheirRangeAndRestoresTheSetPeriod)
+{
+    Start();
+    Use("rain.wav");
+    Panel().SelectRow(0);
+    for (int position : {0, 100}) {
+        Row(0).FreqSlider->setValue(position);
+        EXPECT_FALSE(Ui().Enabled("RandomizeSample")) << position;
+    }
+    Row(0).FreqSlider->setValue(34); // a period of 40 s in the 60 s loop
+    ASSERT_TRUE(Ui().Trigger("RandomizeSample"));
+    EXPECT_TRUE(Row(0).FreqSlider->Randomize());
+    EXPECT_TRUE(Ui().Enabled("RandomizeSample"));
+    EXPECT_TRUE(Ui().Action("RandomizeSample")->isChecked());
+    Row(0).Row->Record().SliderPosition = 80; // where a randomized firing left it
+    ASSERT_TRUE(Ui().Trigger("RandomizeSample"));
+    EXPECT_FALSE(Row(0).FreqSlider->Randomize());
+    EXPECT_EQ(Row(0).FreqSlider->value(), 33); // 100 - Round(40 / 60 x 100)
+    EXPECT_EQ(Row(0).PeriodDisplay->Value(), 40);
+}
+
+TEST_F(TSchemeRowsTest, TheRepeatDialogWritesWhenItGoesAndThePatternDialogAtEachClick)
+{
+    Start();
+    Use("rain.wav");
+    Panel().SelectRow(0);
+    TPlaybackRow& record = Row(0).Row->Record();
+    ASSERT_TRUE(Ui().Trigger("RepeatOnPlay"));
+    auto* repeat = Window->findChild<TfrmRepeatDialog*>("frmRepeatDialog");
+    ASSERT_NE(repeat, nullptr);
+    EXPECT_EQ(repeat->size(), QSize(136, 144));
+    EXPECT_EQ(repeat->MethodGroup->checkedId(), 0);
+    repeat->MethodGroup->button(2)->click();
+    repeat->RepeatCount->setValue(7);
+    EXPECT_EQ(record.RepeatMethod, 0); // nothing yet
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(repeat, &deactivate);
+    EXPECT_EQ(record.RepeatMethod, 2);
+    EXPECT_EQ(record.RepeatCount, 7);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Window->findChild<TfrmRepeatDialog*>(), nullptr);
+
+    ASSERT_TRUE(Ui().Trigger("SetSoundPattern"));
+    EXPECT_EQ(Ui().Find<QTabBar>("TabSet")->currentIndex(), 1);
+    auto* pattern = Window->findChild<TfrmSoundPattern*>("frmSoundPattern");
+    ASSERT_NE(pattern, nullptr);
+    pattern->PatternGroup->button(1)->click(); // Circle
+    pattern->SpeedGroup->button(4)->click();
+    pattern->chkReverse->click();
+    EXPECT_EQ(record.Pattern, 1); // before the dialog closes
+    EXPECT_EQ(record.PatternSpeed, 4);
+    EXPECT_TRUE(record.ReversePattern);
+    pattern->CloseButton->click();
+    Reopen("Alpha");
+    EXPECT_EQ(Stored("RepeatPatten"), std::vector<int32_t>({2}));
+    EXPECT_EQ(Stored("Repeat"), std::vector<int32_t>({7}));
+    EXPECT_EQ(Stored("Pattern"), std::vector<int32_t>({1}));
+}
+
+TEST_F(TSchemeRowsTest, RenamingFromTheRowChangesTheLibraryTheLabelAndTheNode)
+{
+    Start();
+    Use("owl.wav");
+    Panel().SelectRow(0);
+    int posts = 0;
+    Tables().tblSounds->AfterPost = [&](TTable&) { ++posts; };
+    for (const QString& text : {QString("owl.wav"), QString("Tawny owl")}) {
+        QTest::mouseDClick(Row(0).NameLabel, Qt::LeftButton);
+        auto* editor = Ui().Find<QLineEdit>("txtEditName");
+        ASSERT_TRUE(editor->isVisible());
+        EXPECT_EQ(editor->text(), "owl.wav");
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        EXPECT_FALSE(editor->isVisible());
+    }
+    EXPECT_EQ(posts, 1); // the same text changed nothing
+    EXPECT_EQ(Row(0).NameLabel->text(), "Tawny owl");
+    EXPECT_EQ(Tables().tblSoundsName->AsString(), "Tawny owl");
+    auto* tree = Ui().Find<TSoundTree>("SoundTree");
+    EXPECT_FALSE(tree->findItems("Tawny owl", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
 }
