@@ -11,6 +11,8 @@
 #include <QPixmap>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace {
 
 // The end icons: bitmap 0 for the "Often" end (the sample loops), bitmap 1
@@ -48,6 +50,24 @@ void TFreqSlider::SetRandomize(bool randomize)
                                  "TFreqSlider::groove:horizontal { height: 1px; background: #3f9f3f; }"
                                  "TFreqSlider::handle:horizontal { width: 8px; margin: -7px 0; background: lime; }")
                       .arg(randomize ? QStringLiteral("#ffff00") : QStringLiteral("black")));
+}
+
+void TFreqSlider::SetProgressWidth(int pixels)
+{
+    pixels = std::clamp(pixels, 0, width());
+    if (pixels == m_progress)
+        return;
+    m_progress = pixels;
+    update();
+}
+
+void TFreqSlider::paintEvent(QPaintEvent* event)
+{
+    QSlider::paintEvent(event);
+    if (m_progress <= 0)
+        return;
+    QPainter painter(this);
+    painter.fillRect(QRect(0, height() - 3, m_progress, 3), Qt::blue);
 }
 
 TSampleSlot::TSampleSlot() = default;
@@ -136,6 +156,7 @@ void PlaceSampleSlot(TSampleSlot& slot, int index, int width)
 void ShowSampleSlot(TSampleSlot& slot)
 {
     const TPlaybackRow& record = slot.Row->Record();
+    slot.FreqSlider->SetProgressWidth(0); // showing the row again erases the bar
     {
         QSignalBlocker quiet(slot.FreqSlider);
         slot.FreqSlider->setValue(record.SliderPosition);

@@ -28,9 +28,17 @@ public:
     explicit TFreqSlider(QWidget* parent = nullptr);
     bool Randomize() const { return m_randomize; }
     void SetRandomize(bool randomize);
+    // The blue bar of the row's timer progress along the slider's bottom,
+    // in pixels; 0 draws none. It stays until the slider shows its row again.
+    int ProgressWidth() const { return m_progress; }
+    void SetProgressWidth(int pixels);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool m_randomize = false;
+    int m_progress = 0;
 };
 
 struct TSampleSlot {

@@ -1,6 +1,7 @@
 #include "scheme/scheme_panel.h"
 
 #include "playback/scheduler.h"
+#include "playback/playback_row.h"
 #include "playback/scheme_session.h"
 #include "scheme/scheme_list_panel.h"
 #include "store/library_tables.h"
@@ -121,6 +122,20 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
         if (row >= 0 && row < RowCount())
             ShowSampleSlot(Slot(row));
     };
+    Scheduler().OnRowProgress = [this](int row, int elapsed, int period) {
+        if (!chkCounter->isChecked() || row < 0 || row >= RowCount())
+            return;
+        TFreqSlider* slider = Slot(row).FreqSlider;
+        const int width = period > 0 ? int(RoundHalfEven((long double)elapsed / period * slider->width()))
+                                     : slider->width();
+        slider->SetProgressWidth(width);
+    };
+    // Unchecked, the bars go; checked, they come with the next tick.
+    connect(chkCounter, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on)
+            for (int i = 0; i < RowCount(); ++i)
+                Slot(i).FreqSlider->SetProgressWidth(0);
+    });
     m_tables.tblSchemes->AfterScroll = [this](TTable& t) { tblSchemesAfterScroll(t); };
     ShowTransport();
 }
@@ -130,6 +145,7 @@ TSchemePanel::~TSchemePanel()
     m_tables.tblSchemes->AfterScroll = nullptr;
     Scheduler().OnTransportChanged = nullptr;
     Scheduler().OnRowChanged = nullptr;
+    Scheduler().OnRowProgress = nullptr;
     // The rows' controls go before the session's rows they show.
     m_slots.clear();
 }

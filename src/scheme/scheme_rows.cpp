@@ -157,6 +157,13 @@ void TSchemePanel::ConnectRow(TSampleSlot& slot)
             UpdatePeriodDisplay(row);
         });
     });
+    // No hint over the slider while its thumb is dragged.
+    connect(slot.FreqSlider, &QSlider::sliderPressed, this, [s] {
+        s->FreqSlider->setProperty("draggedHint", s->FreqSlider->toolTip());
+        s->FreqSlider->setToolTip(QString());
+    });
+    connect(slot.FreqSlider, &QSlider::sliderReleased, this,
+            [s] { s->FreqSlider->setToolTip(s->FreqSlider->property("draggedHint").toString()); });
     connect(slot.NameLabel, &QWidget::customContextMenuRequested, this, [this, s](const QPoint& at) {
         Guarded(&m_prompts, [&] { SchemePopupPopup(); });
         if (m_schemePopup)

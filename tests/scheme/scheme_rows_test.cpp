@@ -308,8 +308,14 @@ TEST_F(TSchemeRowsTest, PlayFiresARowLoopsOneAtTheOftenEndAndStopSilences)
     EXPECT_TRUE(Ui().Find<QAbstractButton>("PlaySchemeButton")->isChecked());
     EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
     EXPECT_FALSE(Row(1).Row->Channel().IsPlaying());
-    Clock.Advance(3000);
+    Ui().Find<QCheckBox>("chkCounter")->setChecked(true);
+    Clock.Advance(2000);
+    // Two of the row's three seconds: two thirds of the slider in blue.
+    EXPECT_EQ(Row(1).FreqSlider->ProgressWidth(), int(std::lround(2.0 / 3 * Row(1).FreqSlider->width())));
+    EXPECT_EQ(Row(0).FreqSlider->ProgressWidth(), 0); // a looping row has no timer
+    Clock.Advance(1000);
     EXPECT_TRUE(Row(1).Row->Channel().IsPlaying());
+    EXPECT_EQ(Row(1).FreqSlider->ProgressWidth(), 0); // the firing erased it
     EXPECT_EQ(Ui().Find<TLedNumber>("Play time")->Value(), 3);
     // A slider taken off the end while playing stops its loop at once, and
     // back at the end starts it again.
