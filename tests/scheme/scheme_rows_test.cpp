@@ -280,6 +280,11 @@ TEST_F(TSchemeRowsTest, SelectionSoloUnmuteAndTheMuteCheckMark)
     Panel().SelectRow(1);
     Panel().SchemePopupPopup();
     EXPECT_TRUE(Ui().Action("MuteSchemeSample")->isChecked());
+    Panel().SelectRow(0); // the first row as well
+    Panel().SchemePopupPopup();
+    EXPECT_FALSE(Ui().Action("MuteSchemeSample")->isChecked());
+    Panel().SelectRow(1);
+    Panel().SchemePopupPopup();
     ASSERT_TRUE(Ui().Trigger("UnmuteAllSchemeSample"));
     EXPECT_EQ(LabelText(0), lime);
     EXPECT_FALSE(Row(1).Row->Channel().Muted());
@@ -304,17 +309,19 @@ TEST_F(TSchemeRowsTest, PlayFiresARowLoopsOneAtTheOftenEndAndStopSilences)
     Use("wind.wav");
     Row(0).FreqSlider->setValue(100); // continuous
     Row(1).FreqSlider->setValue(95);  // every 3 s of the 60 s loop
+    Row(1).Row->Channel().SetMuted(true); // heard only through its state
     ASSERT_TRUE(Ui().Trigger("PlayScheme"));
     EXPECT_TRUE(Ui().Find<QAbstractButton>("PlaySchemeButton")->isChecked());
+    EXPECT_GT(RenderPeak(200), 1000); // the looping row sounds
     EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
     EXPECT_FALSE(Row(1).Row->Channel().IsPlaying());
     Ui().Find<QCheckBox>("chkCounter")->setChecked(true);
-    Clock.Advance(2000);
+    RenderPeak(1800);
     // Two of the row's three seconds: two thirds of the slider in blue.
     EXPECT_EQ(Row(1).FreqSlider->ProgressWidth(), int(std::lround(2.0 / 3 * Row(1).FreqSlider->width())));
     EXPECT_EQ(Row(0).FreqSlider->ProgressWidth(), 0); // a looping row has no timer
-    Clock.Advance(1000);
-    EXPECT_TRUE(Row(1).Row->Channel().IsPlaying());
+    RenderPeak(1000);
+    EXPECT_TRUE(Row(1).Row->Channel().IsPlaying()); // fired at 3 s
     EXPECT_EQ(Row(1).FreqSlider->ProgressWidth(), 0); // the firing erased it
     EXPECT_EQ(Ui().Find<TLedNumber>("Play time")->Value(), 3);
     // A slider taken off the end while playing stops its loop at once, and
@@ -324,6 +331,7 @@ TEST_F(TSchemeRowsTest, PlayFiresARowLoopsOneAtTheOftenEndAndStopSilences)
     Row(0).FreqSlider->setValue(100);
     EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
     ASSERT_TRUE(Ui().Trigger("StopScheme"));
+    EXPECT_LE(RenderPeak(200), 1); // silence
     EXPECT_FALSE(Row(0).Row->Channel().IsPlaying());
     EXPECT_FALSE(Row(1).Row->Channel().IsPlaying());
     EXPECT_FALSE(Ui().Find<QAbstractButton>("PlaySchemeButton")->isChecked());

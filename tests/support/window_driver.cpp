@@ -10,6 +10,10 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 TLibraryTables& TWindowDriver::Tables() const
 {
     return m_window.Tables();
@@ -118,7 +122,11 @@ TMainWindowEnvironment TWindowTest::Environment()
     environment.Settings = Settings.get();
     environment.Clock = &Clock;
     environment.MixerBackend = MixerBackend;
-    environment.SoundBackend = [] { return CreateOpenAlLoopbackBackend().Backend; };
+    environment.SoundBackend = [this] {
+        TLoopbackBackend loopback = CreateOpenAlLoopbackBackend();
+        Loopback = loopback.Renderer;
+        return std::move(loopback.Backend);
+    };
     return environment;
 }
 
@@ -146,4 +154,18 @@ void TWindowTest::CloseAndDestroy()
         m_driver.reset();
         Window.reset();
     }
+}
+
+int TWindowTest::RenderPeak(int ms)
+{
+    int peak = 0;
+    std::vector<int16_t> block(2 * 441);
+    for (int done = 0; done < ms; done += 10) {
+        if (Loopback)
+            Loopback->Render(block.data(), 441);
+        for (int16_t sample : block)
+            peak = std::max(peak, std::abs(static_cast<int>(sample)));
+        Clock.Advance(10);
+    }
+    return peak;
 }

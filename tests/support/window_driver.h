@@ -6,6 +6,7 @@
 // the record store, not through the window's members.
 
 #include "app/frm_main.h"
+#include "audio/backends/sound_backend.h"
 #include "audio/mixer_control.h"
 #include "base/clock.h"
 #include "support/scripted_prompts.h"
@@ -80,6 +81,9 @@ protected:
     // Closes the window as its close box does, then destroys it.
     void CloseAndDestroy();
     TWindowDriver& Ui() { return *m_driver; }
+    // Mixes `ms` of the window's loopback device while the clock moves on
+    // with it, in steps of 10 ms; the largest sample mixed.
+    int RenderPeak(int ms);
     TLibraryTables& Tables() { return Ui().Tables(); }
     QString TempPath(const QString& name) const { return m_dir.filePath(name); }
     TMainWindowEnvironment Environment();
@@ -93,6 +97,7 @@ protected:
     // decide what a test sees.
     std::function<std::unique_ptr<IMixerBackend>()> MixerBackend = [] { return std::unique_ptr<IMixerBackend>(); };
     std::unique_ptr<TfrmMain> Window;
+    ILoopbackRenderer* Loopback = nullptr; // the open window's device
 
 private:
     std::unique_ptr<TWindowDriver> m_driver;
