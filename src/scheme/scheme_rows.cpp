@@ -282,18 +282,14 @@ void TSchemePanel::RemoveRow(int i)
         return;
     if (m_rowDialog)
         m_rowDialog->close();
+    // The stored row goes first: should the store refuse, the row stays
+    // whole on screen and in the session.
+    m_tables.tblData->GotoBookmark(Slot(i).DataBookmark);
+    m_tables.tblData->Delete();
     std::unique_ptr<TSampleSlot> slot = std::move(m_slots[static_cast<size_t>(i)]);
     m_slots.erase(m_slots.begin() + i);
-    slot->NameLabel->hide();
-    slot->FreqSlider->hide();
-    slot->LevelMeter->hide();
-    slot->PeriodDisplay->hide();
-    slot->EndIcon->hide();
-    const TBookmark dataRow = slot->DataBookmark;
-    slot.reset();
+    slot.reset(); // its controls and level connector
     m_session.RemoveRow(static_cast<size_t>(i));
-    m_tables.tblData->GotoBookmark(dataRow);
-    m_tables.tblData->Delete();
     delete PropList->takeItem(i);
     LayoutRows();
     if (m_selectedRow > i)
@@ -470,6 +466,9 @@ void TSchemePanel::RepeatOnPlayExecute()
 {
     if (m_selectedRow < 0 || m_selectedRow >= RowCount())
         return;
+    // One pop-up at a time: each holds on to a row.
+    if (m_rowDialog)
+        m_rowDialog->close();
     TabSet->setCurrentIndex(0);
     TSampleSlot& slot = Slot(m_selectedRow);
     auto* dialog = new TfrmRepeatDialog(window(), slot.Row->Record());
@@ -483,6 +482,9 @@ void TSchemePanel::SetSoundPatternExecute()
 {
     if (m_selectedRow < 0 || m_selectedRow >= RowCount())
         return;
+    // One pop-up at a time: each holds on to a row.
+    if (m_rowDialog)
+        m_rowDialog->close();
     TabSet->setCurrentIndex(1);
     auto* dialog = new TfrmSoundPattern(window(), Slot(m_selectedRow).Row->Record());
     dialog->move(findChild<QWidget*>("LocationGraphArea")->mapToGlobal(QPoint(0, 0)));
