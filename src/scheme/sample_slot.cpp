@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -38,18 +39,41 @@ QPixmap EndBitmap(int index)
 TFreqSlider::TFreqSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
 {
     setRange(0, 100);
-    SetRandomize(false);
+    setProperty("randomize", false);
 }
 
 void TFreqSlider::SetRandomize(bool randomize)
 {
     m_randomize = randomize;
-    // The border space, not the groove, carries the flag, as the user
-    // knows it from the slider's bevel.
-    setStyleSheet(QStringLiteral("TFreqSlider { border: 2px solid %1; background: black; }"
-                                 "TFreqSlider::groove:horizontal { height: 1px; background: #3f9f3f; }"
-                                 "TFreqSlider::handle:horizontal { width: 8px; margin: -7px 0; background: lime; }")
-                      .arg(randomize ? QStringLiteral("#ffff00") : QStringLiteral("black")));
+    // The rows' style sheet draws the border space from the property.
+    setProperty("randomize", randomize);
+    style()->unpolish(this);
+    style()->polish(this);
+}
+
+const char* SampleRowsStyleSheet()
+{
+    // Properties, not a sheet per control: a scheme of many rows opens
+    // without parsing a sheet for each of them.
+    return R"(
+TFreqSlider { border: 2px solid black; background: black; }
+TFreqSlider[randomize="true"] { border-color: #ffff00; }
+TFreqSlider::groove:horizontal { height: 1px; background: #3f9f3f; }
+TFreqSlider::handle:horizontal { width: 8px; margin: -7px 0; background: lime; }
+QLabel#NameLabel { background: black; color: lime; }
+QLabel#NameLabel[selected="true"] { background: palette(highlight); color: palette(highlighted-text); }
+QLabel#NameLabel[muted="true"] { color: red; }
+)";
+}
+
+void ShowNameState(QLabel* label, bool selected, bool muted)
+{
+    if (label->property("selected").toBool() == selected && label->property("muted").toBool() == muted)
+        return;
+    label->setProperty("selected", selected);
+    label->setProperty("muted", muted);
+    label->style()->unpolish(label);
+    label->style()->polish(label);
 }
 
 void TFreqSlider::SetProgressWidth(int pixels)
@@ -99,7 +123,8 @@ std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, con
     slot->NameLabel = new QLabel(rows);
     slot->NameLabel->setObjectName("NameLabel");
     slot->NameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    slot->NameLabel->setAutoFillBackground(true);
+    slot->NameLabel->setProperty("selected", false);
+    slot->NameLabel->setProperty("muted", false);
     slot->NameLabel->setContextMenuPolicy(Qt::CustomContextMenu);
     SetHint(slot->NameLabel,
             QStringLiteral("Sample|Click to select the sound sample. Right click for additional options. Double-click "

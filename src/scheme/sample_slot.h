@@ -69,5 +69,9 @@ std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, con
 void PlaceSampleSlot(TSampleSlot& slot, int index, int width);
 // Shows the record's slider position, randomize flag, period and end icon.
 void ShowSampleSlot(TSampleSlot& slot);
+// The look of the rows, set once on the containers that hold them.
+const char* SampleRowsStyleSheet();
+// Shows a row's name as selected and as muted (red).
+void ShowNameState(QLabel* label, bool selected, bool muted);
 // Pixels from one row to the next.
 constexpr int SampleRowHeight = 20;

@@ -112,6 +112,8 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
     txtEditName->installEventFilter(this);
 
     RowsContainer()->installEventFilter(this);
+    for (QWidget* rows : {RowsContainer(), LocationScroll->widget()})
+        rows->setStyleSheet(QString::fromLatin1(SampleRowsStyleSheet()));
     for (QToolButton* arrow : {UpButton, DownButton}) {
         const int tag = arrow->property("tag").toInt();
         connect(arrow, &QToolButton::clicked, this,

@@ -140,7 +140,6 @@ void TSchemePanel::BuildSampleRow(int i)
                              static_cast<QWidget*>(Slot(i).LevelMeter), static_cast<QWidget*>(Slot(i).EndIcon)})
         control->show();
     ShowSampleSlot(Slot(i)); // the period shows only inside the loop
-    SelectRow(m_selectedRow); // the new label in the normal colours
 }
 
 void TSchemePanel::ConnectRow(TSampleSlot& slot)
@@ -228,21 +227,10 @@ void TSchemePanel::UpdatePeriodDisplay(int i)
 void TSchemePanel::SelectRow(int s)
 {
     m_selectedRow = s;
-    const QPalette system = QApplication::palette();
     for (int i = 0; i < RowCount(); ++i) {
-        QColor background = Qt::black, text(0, 255, 0);
-        if (i == s) {
-            background = system.color(QPalette::Highlight);
-            text = system.color(QPalette::HighlightedText);
-            if (NoteBook->currentIndex() == 0 && Slot(i).FreqSlider->isVisible())
-                Slot(i).FreqSlider->setFocus(Qt::OtherFocusReason);
-        }
-        if (Slot(i).Row->Channel().Muted())
-            text = Qt::red;
-        // The window's style sheet colours every label; a row's own sheet
-        // wins over it.
-        Slot(i).NameLabel->setStyleSheet(
-            QStringLiteral("QLabel { background: %1; color: %2; }").arg(background.name(), text.name()));
+        ShowNameState(Slot(i).NameLabel, i == s, Slot(i).Row->Channel().Muted());
+        if (i == s && NoteBook->currentIndex() == 0 && Slot(i).FreqSlider->isVisible())
+            Slot(i).FreqSlider->setFocus(Qt::OtherFocusReason);
     }
 }
 

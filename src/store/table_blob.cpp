@@ -93,11 +93,57 @@ void TTable::TImpl::SetPendingBlob(int column, std::vector<uint8_t> bytes)
     PendingBlobs[column] = std::move(bytes);
 }
 
+namespace {
+
+// A read stream over bytes it owns, read in place: a sample of a megabyte
+// is not copied again on its way to the wave loader.
+class TBytesBuffer : public std::streambuf {
+public:
+    explicit TBytesBuffer(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes))
+    {
+        char* begin = reinterpret_cast<char*>(m_bytes.data());
+        setg(begin, begin, begin + m_bytes.size());
+    }
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override
+    {
+        if (!(which & std::ios_base::in))
+            return pos_type(off_type(-1));
+        const off_type base = direction == std::ios_base::beg   ? 0
+                              : direction == std::ios_base::cur ? off_type(gptr() - eback())
+                                                                : off_type(egptr() - eback());
+        const off_type target = base + offset;
+        if (target < 0 || target > off_type(egptr() - eback()))
+            return pos_type(off_type(-1));
+        setg(eback(), eback() + target, egptr());
+        return pos_type(target);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, which);
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+class TBytesStream : public std::istream {
+public:
+    explicit TBytesStream(std::vector<uint8_t> bytes) : std::istream(nullptr), m_buffer(std::move(bytes))
+    {
+        rdbuf(&m_buffer);
+    }
+
+private:
+    TBytesBuffer m_buffer;
+};
+
+} // namespace
+
 std::unique_ptr<std::istream> TTable::CreateBlobReadStream(const std::string& fieldName)
 {
-    auto bytes = ReadBlob(fieldName);
-    return std::make_unique<std::istringstream>(std::string(bytes.begin(), bytes.end()),
-                                                std::ios::in | std::ios::binary);
+    return std::make_unique<TBytesStream>(ReadBlob(fieldName));
 }
 
 std::vector<uint8_t> TTable::ReadBlob(const std::string& fieldName)
