@@ -62,6 +62,27 @@ private:
     THourglass m_hourglass;
 };
 
+// No repainting of the rows' containers while many controls go at once, so
+// that none of them is laid out or drawn on its way.
+class TRowsHidden {
+public:
+    explicit TRowsHidden(TSchemePanel& panel) : m_panel(panel)
+    {
+        m_panel.FreqScroll->setUpdatesEnabled(false);
+        m_panel.HidePanel->setUpdatesEnabled(false);
+    }
+    ~TRowsHidden()
+    {
+        m_panel.HidePanel->setUpdatesEnabled(true);
+        m_panel.FreqScroll->setUpdatesEnabled(true);
+    }
+    TRowsHidden(const TRowsHidden&) = delete;
+    TRowsHidden& operator=(const TRowsHidden&) = delete;
+
+private:
+    TSchemePanel& m_panel;
+};
+
 // Hides the rows' scroll bars while a row is added.
 class TQuietScrollBars {
 public:
@@ -336,7 +357,10 @@ void TSchemePanel::UnloadScheme()
     // Every row is written back, changed or not; the controls go after it.
     for (std::unique_ptr<TSampleSlot>& slot : m_slots)
         WriteRowBack(*slot);
-    m_slots.clear();
+    {
+        TRowsHidden hidden(*this);
+        m_slots.clear();
+    }
     // The rows go with their channels; a loop that plays goes on, as it
     // does when the open scheme is deleted.
     m_session.DropRows();
