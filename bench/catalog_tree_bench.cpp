@@ -12,9 +12,6 @@
 // closing and re-opening both tables plus the build, which reads the rows
 // from the database again. The re-opening is also timed on its own.
 #include "app/frm_main.h"
-#include "support/scripted_prompts.h"
-#include "audio/backends/sound_backend.h"
-#include "audio/mixer_control.h"
 #include "catalog/catalog_node.h"
 #include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
@@ -22,10 +19,8 @@
 #include "store/table.h"
 
 #include "bench_args.h"
+#include "window_bench.h"
 
-#include <QApplication>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTreeWidgetItem>
 
 #include <benchmark/benchmark.h>
@@ -254,26 +249,9 @@ void Reopen(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(Form->Tables().tblCategory->RecordCount() + Form->Tables().tblSounds->RecordCount());
 }
 
-// Keeps each benchmark's fastest repetition, the one least disturbed by
-// whatever else the machine is doing, for the ratios printed at the end.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs)
-            if (run.aggregate_name == "min")
-                Times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 void RegisterBenchmarks()
 {
-    auto setUp = [](benchmark::internal::Benchmark* b) {
-        b->Unit(benchmark::kMillisecond)->MinTime(0.3)->Repetitions(9)->DisplayAggregatesOnly(true);
-        b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
-    };
+    auto setUp = [](benchmark::internal::Benchmark* b) { KeepFastest(b, 0.3, 9); };
     setUp(benchmark::RegisterBenchmark("query/plain-sqlite", PlainQueries, false));
     setUp(benchmark::RegisterBenchmark("query/plain-sqlite-mapped", PlainQueries, true));
     setUp(benchmark::RegisterBenchmark("tree/build", TreeBuild));
@@ -281,12 +259,9 @@ void RegisterBenchmarks()
     setUp(benchmark::RegisterBenchmark("tables/reopen", Reopen));
 }
 
-void PrintFigures(const TRatioReporter& reporter)
+void PrintFigures(const TFastestRunReporter& reporter)
 {
-    auto time = [&](const char* name) {
-        auto found = reporter.Times.find(name);
-        return found == reporter.Times.end() ? 0.0 : found->second;
-    };
+    auto time = [&](const char* name) { return reporter.Time(name); };
     const double query = time("query/plain-sqlite"), mapped = time("query/plain-sqlite-mapped"),
                  build = time("tree/build"), open = time("tree/open-and-build"), reopen = time("tables/reopen");
     std::printf("\ncatalogue: %d categories under %d roots, nested up to 5 deep; %d samples (%d filed, %d unfiled, "
@@ -322,7 +297,7 @@ int Run(TfrmMain& form, int argc, char** argv)
     if (!InitializeInterleaved(argc, argv))
         return 1;
     RegisterBenchmarks();
-    TRatioReporter reporter;
+    TFastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     PrintFigures(reporter);
@@ -335,35 +310,12 @@ int Run(TfrmMain& form, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // No display and no sound card: the window renders offscreen and the
-    // sound device is a loopback one.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("ALSOFT_DRIVERS", "null");
-    QApplication app(argc, argv);
-
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "catalog_tree_bench: no temporary directory\n");
-        return 1;
-    }
-    const std::filesystem::path root = dir.path().toStdString();
-    const std::filesystem::path dataDir = root / "Data";
-    std::filesystem::create_directories(dataDir);
-    Expected = FillCatalogue(dataDir);
-    DbFile = dataDir / TDatabase::FileName;
-
-    TScriptedPrompts prompts;
-    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
-    TMainWindowEnvironment environment;
-    environment.DataDirectory = dataDir;
-    environment.Prompts = &prompts;
-    environment.Settings = &settings;
-    environment.MixerBackend = [] { return std::unique_ptr<IMixerBackend>(); };
-    environment.SoundBackend = [] { return CreateOpenAlLoopbackBackend().Backend; };
-    TfrmMain form(environment);
-    for (const QString& error : prompts.Texts("error"))
-        std::fprintf(stderr, "catalog_tree_bench: the window reported: %s\n", error.toUtf8().constData());
-    if (!prompts.Texts("error").isEmpty())
-        return 1;
-    return Run(form, argc, argv);
+    return RunWindowBenchmark(
+        "catalog_tree_bench", argc, argv,
+        [](const std::filesystem::path& dataDir) {
+            Expected = FillCatalogue(dataDir);
+            DbFile = dataDir / TDatabase::FileName;
+            return true;
+        },
+        [&](TfrmMain& form) { return Run(form, argc, argv); });
 }

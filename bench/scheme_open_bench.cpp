@@ -11,22 +11,17 @@
 // row back) against 64 single-row updates of SchemeData, each in a
 // transaction of its own.
 #include "app/frm_main.h"
-#include "support/scripted_prompts.h"
 #include "support/wave_image.h"
-#include "audio/backends/sound_backend.h"
-#include "audio/mixer_control.h"
 #include "scheme/scheme_list_panel.h"
 #include "scheme/scheme_panel.h"
 #include "store/database.h"
 #include "store/library_tables.h"
 
 #include "bench_args.h"
+#include "window_bench.h"
 
-#include <QApplication>
 #include <QItemSelectionModel>
 #include <QListWidget>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -281,33 +276,12 @@ void Updates(benchmark::State& state)
     state.counters["rows"] = updated;
 }
 
-// Keeps each benchmark's fastest repetition, the one least disturbed by
-// whatever else the machine is doing, for the ratios printed at the end.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            if (run.error_occurred)
-                Failed = true;
-            if (run.aggregate_name == "min")
-                Times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-    bool Failed = false;
-};
-
 void RegisterBenchmarks()
 {
     // Short minimum times keep the whole program well under a minute. Each
     // timed leaving costs an untimed opening many times its length, so it
     // gets the shortest: a few iterations per repetition.
-    auto setUp = [](benchmark::internal::Benchmark* b, double minTime) {
-        b->Unit(benchmark::kMillisecond)->MinTime(minTime)->Repetitions(7)->DisplayAggregatesOnly(true);
-        b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
-    };
+    auto setUp = [](benchmark::internal::Benchmark* b, double minTime) { KeepFastest(b, minTime, 7); };
     setUp(benchmark::RegisterBenchmark("read/plain-sqlite", ReadBlobs, false), 0.1);
     setUp(benchmark::RegisterBenchmark("read/plain-sqlite-mapped", ReadBlobs, true), 0.1);
     setUp(benchmark::RegisterBenchmark("scheme/open", Open), 0.1);
@@ -315,12 +289,9 @@ void RegisterBenchmarks()
     setUp(benchmark::RegisterBenchmark("update/plain-sqlite", Updates), 0.05);
 }
 
-void PrintFigures(const TRatioReporter& reporter)
+void PrintFigures(const TFastestRunReporter& reporter)
 {
-    auto time = [&](const char* name) {
-        auto found = reporter.Times.find(name);
-        return found == reporter.Times.end() ? 0.0 : found->second;
-    };
+    auto time = [&](const char* name) { return reporter.Time(name); };
     const double read = time("read/plain-sqlite"), mapped = time("read/plain-sqlite-mapped"),
                  open = time("scheme/open"), leave = time("scheme/leave"), updates = time("update/plain-sqlite");
     std::printf("\nscheme: %d rows, %.1f MB of samples\n", kRows,
@@ -360,7 +331,7 @@ int Run(TfrmMain& form, int argc, char** argv)
     if (!InitializeInterleaved(argc, argv))
         return 1;
     RegisterBenchmarks();
-    TRatioReporter reporter;
+    TFastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     PrintFigures(reporter);
@@ -375,44 +346,11 @@ int Run(TfrmMain& form, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // No display and no sound card: the window renders offscreen and the
-    // sound device is a loopback one.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("ALSOFT_DRIVERS", "null");
-    QApplication app(argc, argv);
-
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "scheme_open_bench: no temporary directory\n");
-        return 1;
-    }
-    const std::filesystem::path root = dir.path().toStdString();
-    const std::filesystem::path dataDir = root / "Data";
-    std::filesystem::create_directories(dataDir);
-    if (!FillScheme(dataDir))
-        return 1;
-    DbFile = dataDir / TDatabase::FileName;
-
-    TScriptedPrompts prompts;
-    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
-    TMainWindowEnvironment environment;
-    environment.DataDirectory = dataDir;
-    environment.Prompts = &prompts;
-    environment.Settings = &settings;
-    environment.MixerBackend = [] { return std::unique_ptr<IMixerBackend>(); };
-    environment.SoundBackend = [] { return CreateOpenAlLoopbackBackend().Backend; };
-    TfrmMain form(environment);
-    auto reportPrompts = [&] {
-        bool failed = false;
-        for (const char* kind : {"error", "message"})
-            for (const QString& text : prompts.Texts(kind)) {
-                std::fprintf(stderr, "scheme_open_bench: the window reported: %s\n", text.toUtf8().constData());
-                failed = true;
-            }
-        return failed;
-    };
-    if (reportPrompts())
-        return 1;
-    const int result = Run(form, argc, argv);
-    return reportPrompts() ? 1 : result;
+    return RunWindowBenchmark(
+        "scheme_open_bench", argc, argv,
+        [](const std::filesystem::path& dataDir) {
+            DbFile = dataDir / TDatabase::FileName;
+            return FillScheme(dataDir);
+        },
+        [&](TfrmMain& form) { return Run(form, argc, argv); });
 }

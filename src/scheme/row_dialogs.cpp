@@ -65,6 +65,15 @@ TRowPopup::TRowPopup(QWidget* owner, const QString& caption, int helpContext, QS
     connect(CloseButton, &QToolButton::clicked, this, &QWidget::close);
 }
 
+QVBoxLayout* TRowPopup::Content()
+{
+    // Below the close button's strip.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 14, 4, 4);
+    layout->setSpacing(4);
+    return layout;
+}
+
 bool TRowPopup::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowDeactivate)
@@ -76,9 +85,7 @@ TfrmRepeatDialog::TfrmRepeatDialog(QWidget* owner, TPlaybackRow& record)
     : TRowPopup(owner, QStringLiteral("Repeat Play"), 145, QSize(136, 144)), m_record(record)
 {
     setObjectName("frmRepeatDialog");
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 14, 4, 4);
-    layout->setSpacing(4);
+    QVBoxLayout* layout = Content();
     MethodGroup = RadioGroup(this, layout, "MethodGroup", QStringLiteral(" Method "),
                              {"No Repeat", "Normal", "Increment", "Decrement", "Randomize"}, record.RepeatMethod);
     auto* count = new QHBoxLayout;
@@ -107,9 +114,7 @@ TfrmSoundPattern::TfrmSoundPattern(QWidget* owner, TPlaybackRow& record)
     : TRowPopup(owner, QStringLiteral("Sound Pattern"), 160, QSize(139, 245)), m_record(record)
 {
     setObjectName("frmSoundPattern");
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 14, 4, 4);
-    layout->setSpacing(4);
+    QVBoxLayout* layout = Content();
     PatternGroup = RadioGroup(this, layout, "PatternGroup", QStringLiteral(" Pattern "),
                               {"None", "Circle", "Pass from Behind", "Pass from Left"}, record.Pattern);
     SpeedGroup = RadioGroup(this, layout, "SpeedGroup", QStringLiteral(" Speed "),

@@ -10,6 +10,7 @@ class QButtonGroup;
 class QCheckBox;
 class QSpinBox;
 class QToolButton;
+class QVBoxLayout;
 struct TPlaybackRow;
 
 // A pop-up that closes when it loses the activation.
@@ -22,6 +23,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // The pop-up's column of controls.
+    QVBoxLayout* Content();
 };
 
 class TfrmRepeatDialog : public TRowPopup {
