@@ -7,6 +7,7 @@
 #include <fstream>
 #include <istream>
 #include <limits>
+#include <utility>
 #include <ostream>
 #include <system_error>
 
@@ -48,13 +49,25 @@ std::unique_ptr<TMMMemoryStore> ReadStream(std::istream& stream, uint64_t size)
 
 void TMMMemoryStore::Allocate(size_t size)
 {
+    m_adopted = {};
     m_bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
+    m_data = m_bytes.get();
     m_size = size;
+}
+
+void TMMMemoryStore::Adopt(std::vector<uint8_t> bytes)
+{
+    m_bytes.reset();
+    m_adopted = std::move(bytes);
+    m_data = m_adopted.data();
+    m_size = m_adopted.size();
 }
 
 void TMMMemoryStore::Clear()
 {
     m_bytes.reset();
+    m_adopted = {};
+    m_data = nullptr;
     m_size = 0;
 }
 
@@ -71,11 +84,32 @@ void TMMWave::FreeMemoryStore()
     m_start = m_end = m_position = 0;
 }
 
+std::unique_ptr<TMMMemoryStore> TMMWave::TakeImage()
+{
+    if (!m_store)
+        return nullptr;
+    std::unique_ptr<TMMMemoryStore> image = std::exchange(m_store, std::make_unique<TMMMemoryStore>());
+    m_info.reset();
+    m_start = m_end = m_position = 0;
+    return image;
+}
+
 void TMMWave::LoadFromStream(std::istream& stream)
 {
     const uint64_t size = PrepareStream(stream);
     TMMBusyScope busy(size > BusyThreshold);
     if (!AttachImage(ReadStream(stream, size)))
+        throw EMMWaveError(ReadErrorMessage);
+    Changed();
+}
+
+void TMMWave::LoadFromBytes(std::vector<uint8_t> image)
+{
+    if (image.size() > std::numeric_limits<uint32_t>::max())
+        throw EMMWaveError(ReadErrorMessage);
+    auto store = std::make_unique<TMMMemoryStore>();
+    store->Adopt(std::move(image));
+    if (!AttachImage(std::move(store)))
         throw EMMWaveError(ReadErrorMessage);
     Changed();
 }

@@ -28,16 +28,20 @@ enum class TMMMode { mMono, mStereo, mMultiChannel };
 // every byte is overwritten by the load that follows.
 class TMMMemoryStore {
 public:
-    const uint8_t* Data() const { return m_bytes.get(); }
-    uint8_t* Data() { return m_bytes.get(); }
+    const uint8_t* Data() const { return m_data; }
+    uint8_t* Data() { return m_data; }
     size_t Size() const { return m_size; }
     bool Empty() const { return m_size == 0; }
     // Makes room for exactly `size` bytes of unspecified content.
     void Allocate(size_t size);
+    // Takes over bytes read elsewhere, without copying them.
+    void Adopt(std::vector<uint8_t> bytes);
     void Clear();
 
 private:
     std::unique_ptr<uint8_t[]> m_bytes;
+    std::vector<uint8_t> m_adopted;
+    uint8_t* m_data = nullptr;
     size_t m_size = 0;
 };
 
@@ -63,11 +67,17 @@ public:
     void CreateMemoryStore();
     // Drops the store with whatever image it holds, without notification.
     void FreeMemoryStore();
+    // Hands the image's bytes over, leaving an empty store, without
+    // notification: for an owner about to drop the wave that would rather
+    // free them elsewhere. nullptr without a store.
+    std::unique_ptr<TMMMemoryStore> TakeImage();
     bool IsMemoryWave() const { return m_store != nullptr; }
 
     // Replaces the image by the whole content of the stream, read from
     // position 0 in one read; the stream is left at its end.
     void LoadFromStream(std::istream& stream);
+    // The same from an image already in memory, taken over as it is.
+    void LoadFromBytes(std::vector<uint8_t> image);
     // Writes the image exactly as loaded; nothing for an empty store.
     void SaveToStream(std::ostream& stream) const;
     void ClearWave();

@@ -103,18 +103,26 @@ TSchemeRow& TSchemeSession::AddRow(TTable& schemeData, TTable& sounds)
 {
     TPlaybackRow record;
     FillRecord(schemeData, record);
-    std::unique_ptr<std::istream> image = sounds.CreateBlobReadStream("Sound");
-    return AddRow(*image, record, schemeData.GetBookmark());
+    // The blob's bytes become the wave's image as they are: a sample of
+    // megabytes is read once and never copied again.
+    std::vector<uint8_t> image = sounds.ReadBlob("Sound");
+    return AddRow([&](TMMWave& wave) { wave.LoadFromBytes(std::move(image)); }, record, schemeData.GetBookmark());
 }
 
 TSchemeRow& TSchemeSession::AddRow(std::istream& soundImage, const TPlaybackRow& record, TBookmark dataRecord)
+{
+    return AddRow([&](TMMWave& wave) { wave.LoadFromStream(soundImage); }, record, dataRecord);
+}
+
+TSchemeRow& TSchemeSession::AddRow(const std::function<void(TMMWave&)>& loadImage, const TPlaybackRow& record,
+                                   TBookmark dataRecord)
 {
     auto row = std::make_unique<TSchemeRow>(m_mixer);
     TMMDSMixChannel& channel = *row->m_channel;
     // The rows' channels face +Z like every channel made at run time; only
     // the preview faces the other way.
     ApplyChannelSettings(channel, 1);
-    channel.Wave().LoadFromStream(soundImage);
+    loadImage(channel.Wave());
     channel.SetTag(static_cast<int>(m_rows.size()));
     channel.SetOnPlayEnd([this](TMMDSMixChannel& sender, TMMDSPlayEnd reason) {
         m_scheduler.ChannelEndPlay(sender.Tag(), reason == TMMDSPlayEnd::peFinished);
@@ -189,9 +197,20 @@ void TSchemeSession::DropRows()
     // stops that each channel's going causes in the others still find the
     // scheduler alive.
     m_scheduler.SetRows({});
+    // Handing tens of megabytes back to the system takes a millisecond or
+    // more: the owner may have the samples' bytes freed later. The channels
+    // go now.
+    std::shared_ptr<std::vector<std::unique_ptr<TMMMemoryStore>>> images;
+    if (m_releaseLater && !m_rows.empty()) {
+        images = std::make_shared<std::vector<std::unique_ptr<TMMMemoryStore>>>();
+        for (const std::unique_ptr<TSchemeRow>& row : m_rows)
+            images->push_back(row->m_channel->Wave().TakeImage());
+    }
     while (!m_rows.empty())
         m_rows.pop_back();
     m_retired.clear();
+    if (images)
+        m_releaseLater(std::move(images));
 }
 
 void TSchemeSession::SyncRows()

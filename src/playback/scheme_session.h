@@ -27,6 +27,7 @@
 #include "store/table.h"
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <vector>
@@ -118,7 +119,16 @@ public:
     TSchemeRow& Row(size_t index) { return *m_rows.at(index); }
     const TSchemeRow& Row(size_t index) const { return *m_rows.at(index); }
 
+    // Where dropped rows' samples go to be freed: handed the bytes, the
+    // owner may free them later, once the user is no longer waiting (the
+    // window does so from its event loop). Without it they are freed at once.
+    using TReleaseLater = std::function<void(std::shared_ptr<void> samples)>;
+    void SetReleaseLater(TReleaseLater releaseLater) { m_releaseLater = std::move(releaseLater); }
+
 private:
+    // A row whose wave `loadImage` fills; what it raises leaves no row.
+    TSchemeRow& AddRow(const std::function<void(TMMWave&)>& loadImage, const TPlaybackRow& record,
+                       TBookmark dataRecord);
     void FillRecord(TTable& schemeData, TPlaybackRow& record);
     void SyncRows();
 
@@ -128,4 +138,5 @@ private:
     TScheduler m_scheduler;
     std::vector<std::unique_ptr<TSchemeRow>> m_rows;
     std::vector<std::unique_ptr<TSchemeRow>> m_retired; // removed, silent, kept until the rows go
+    TReleaseLater m_releaseLater;
 };

@@ -106,15 +106,12 @@ TSampleSlot::~TSampleSlot()
     delete EndIcon;
 }
 
-std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, const QString& name, IClock& clock)
+std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, IClock& clock)
 {
     auto slot = std::make_unique<TSampleSlot>();
-    slot->Row = &row;
-    slot->DataBookmark = row.DataRecord();
 
     slot->FreqSlider = new TFreqSlider(rows);
     slot->FreqSlider->setObjectName("FreqSlider");
-    slot->FreqSlider->setAccessibleName(name);
     SetHint(slot->FreqSlider,
             QStringLiteral("Frequency slider|Set slider to the desired frequency, right click for additional options."));
     slot->FreqSlider->setProperty("helpContext", 140);
@@ -129,7 +126,6 @@ std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, con
     SetHint(slot->NameLabel,
             QStringLiteral("Sample|Click to select the sound sample. Right click for additional options. Double-click "
                            "to edit name."));
-    slot->NameLabel->setProperty("caption", name);
 
     slot->LevelMeter = new TMMLevel(rows);
     slot->LevelMeter->setObjectName("LevelMeter");
@@ -151,15 +147,39 @@ std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, con
             QStringLiteral("Frequency|Adjust the slider to change the frequency. Right click for additional options"));
 
     slot->LevelConnector = std::make_unique<TMMDSChannelConnector>(clock);
-    slot->LevelConnector->SetChannel(&row.Channel());
     slot->LevelConnector->SetLevel2(slot->LevelMeter);
-    slot->LevelConnector->SetEnabled(true);
     slot->LevelConnector->SetAutoTrigger(true);
-
-    ShowSampleSlot(*slot);
-    // The caption is elided to the label's width once it is placed.
-    slot->NameLabel->setText(name);
     return slot;
+}
+
+void BindSampleSlot(TSampleSlot& slot, TSchemeRow& row, const QString& name)
+{
+    slot.Row = &row;
+    slot.DataBookmark = row.DataRecord();
+    slot.FreqSlider->setAccessibleName(name);
+    slot.NameLabel->setProperty("caption", name);
+    ShowNameState(slot.NameLabel, false, false);
+    slot.LevelConnector->SetChannel(&row.Channel());
+    slot.LevelConnector->SetEnabled(true);
+    if (slot.EndIcon->property("bitmap").isValid()) {
+        // A row shown before in this slot leaves no end icon behind.
+        slot.EndIcon->clear();
+        slot.EndIcon->setProperty("bitmap", QVariant());
+    }
+    ShowSampleSlot(slot);
+    // The caption is elided to the label's width once it is placed.
+    slot.NameLabel->setText(name);
+}
+
+void UnbindSampleSlot(TSampleSlot& slot)
+{
+    slot.LevelConnector->SetEnabled(false);
+    slot.LevelConnector->ClearChannel();
+    slot.LevelMeter->SetValue(0);
+    slot.Row = nullptr;
+    slot.DataBookmark = TBookmark{};
+    slot.SoundBookmark = TBookmark{};
+    slot.FreqSlider->setAccessibleName(QString());
 }
 
 void PlaceSampleSlot(TSampleSlot& slot, int index, int width)

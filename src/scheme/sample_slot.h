@@ -60,10 +60,16 @@ struct TSampleSlot {
     TBookmark SoundBookmark; // the sample's SoundCatalog row
 };
 
-// Makes the controls of a row on `rows` (the Frequency page's container)
-// for the session's row, captioned with the sample's name; tags are set by
-// PlaceSampleSlot.
-std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, TSchemeRow& row, const QString& name, IClock& clock);
+// Makes the controls of a row on `rows` (the Frequency page's container),
+// showing no row until BindSampleSlot; tags are set by PlaceSampleSlot.
+std::unique_ptr<TSampleSlot> BuildSampleSlot(QWidget* rows, IClock& clock);
+// Makes the controls show the session's row, captioned with the sample's
+// name, and feeds the level meter from the row's channel. A slot may show
+// one row after another.
+void BindSampleSlot(TSampleSlot& slot, TSchemeRow& row, const QString& name);
+// Lets go of the row: the meter falls idle and the controls lose their
+// names, so that nothing finds an idle slot by the sample's name.
+void UnbindSampleSlot(TSampleSlot& slot);
 // Puts row `index`'s controls in place on a container `width` pixels wide
 // and tags them with the index.
 void PlaceSampleSlot(TSampleSlot& slot, int index, int width);

@@ -23,6 +23,7 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -139,6 +140,11 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
                 Slot(i).FreqSlider->SetProgressWidth(0);
     });
     m_tables.tblSchemes->AfterScroll = [this](TTable& t) { tblSchemesAfterScroll(t); };
+    // A scheme left hands its samples back to the system once the window
+    // has answered the user: the functor holds them until the loop runs it.
+    m_session.SetReleaseLater([this](std::shared_ptr<void> samples) {
+        QTimer::singleShot(0, this, [samples = std::move(samples)] {});
+    });
     ShowTransport();
 }
 
@@ -148,8 +154,10 @@ TSchemePanel::~TSchemePanel()
     Scheduler().OnTransportChanged = nullptr;
     Scheduler().OnRowChanged = nullptr;
     Scheduler().OnRowProgress = nullptr;
+    m_session.SetReleaseLater(nullptr);
     // The rows' controls go before the session's rows they show.
     m_slots.clear();
+    m_spareSlots.clear();
 }
 
 QWidget* TSchemePanel::BuildLoopRow()

@@ -129,8 +129,15 @@ protected:
 
 private:
     QWidget* BuildLoopRow();
-    void LayoutRows();
+    // Places rows `from` to the last and sizes the containers to the rows.
+    void LayoutRows(int from = 0);
     void ConnectRow(TSampleSlot& slot);
+    // The row whose name label or slider `control` is; -1 for any other.
+    int RowOfControl(const QObject* control) const;
+    // The rows' controls become spares, hidden once the event loop runs
+    // unless the next scheme's rows take them first.
+    void ParkRows();
+    void HideSpareSlots();
     void WriteRowBack(TSampleSlot& slot);
     QWidget* RowsContainer() const;
     QWidget* BuildToolBar();
@@ -142,6 +149,9 @@ private:
     IPrompts& m_prompts;
     IClock& m_clock;
     std::vector<std::unique_ptr<TSampleSlot>> m_slots; // in PropList order
+    std::vector<std::unique_ptr<TSampleSlot>> m_spareSlots; // showing no row; the next one taken last
+    static constexpr size_t MaxSpareSlots = 256;
+    bool m_hideSparesPosted = false;
     QAction* m_playAction = nullptr;
     QMenu* m_schemePopup = nullptr;
     QMenu* m_freqPopup = nullptr;

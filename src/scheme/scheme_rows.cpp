@@ -9,6 +9,7 @@
 #include "scheme/row_dialogs.h"
 #include "scheme/sample_slot.h"
 #include "scheme/scheme_list_panel.h"
+#include "store/database.h"
 #include "store/edit_scope.h"
 #include "store/library_tables.h"
 #include "ui/error_guard.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
+#include <QTimer>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -31,6 +33,7 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -148,19 +151,58 @@ void TSchemePanel::BuildSampleRow(int i)
 {
     TSchemeRow& row = m_session.AddRow(*m_tables.tblData, *m_tables.tblSounds);
     const QString name = QString::fromStdString(m_tables.tblSoundsName->AsString());
-    std::unique_ptr<TSampleSlot> slot = BuildSampleSlot(RowsContainer(), row, name, m_clock);
+    // The controls of a scheme just left are taken first: a scheme opened
+    // after another makes no controls for as many rows as that one had.
+    std::unique_ptr<TSampleSlot> slot;
+    if (!m_spareSlots.empty()) {
+        slot = std::move(m_spareSlots.back());
+        m_spareSlots.pop_back();
+    } else {
+        slot = BuildSampleSlot(RowsContainer(), m_clock);
+        ConnectRow(*slot);
+    }
+    BindSampleSlot(*slot, row, name);
     slot->SoundBookmark = m_tables.tblSounds->GetBookmark();
-    if (NoteBook->currentIndex() == 1)
-        slot->NameLabel->setParent(LocationScroll->widget());
-    ConnectRow(*slot);
+    QWidget* labels = NoteBook->currentIndex() == 1 ? LocationScroll->widget() : RowsContainer();
+    if (slot->NameLabel->parentWidget() != labels)
+        slot->NameLabel->setParent(labels);
     auto* item = new QListWidgetItem(name);
     PropList->insertItem(i, item);
     m_slots.insert(m_slots.begin() + i, std::move(slot));
-    LayoutRows();
+    LayoutRows(i); // the rows above stay where they are
     for (QWidget* control : {static_cast<QWidget*>(Slot(i).FreqSlider), static_cast<QWidget*>(Slot(i).NameLabel),
                              static_cast<QWidget*>(Slot(i).LevelMeter), static_cast<QWidget*>(Slot(i).EndIcon)})
         control->show();
     ShowSampleSlot(Slot(i)); // the period shows only inside the loop
+}
+
+void TSchemePanel::ParkRows()
+{
+    // Last row first, so that the next scheme's first row takes the
+    // controls already in the first row's place.
+    for (auto slot = m_slots.rbegin(); slot != m_slots.rend(); ++slot) {
+        UnbindSampleSlot(**slot);
+        m_spareSlots.push_back(std::move(*slot));
+    }
+    m_slots.clear();
+    if (!m_spareSlots.empty() && !m_hideSparesPosted) {
+        m_hideSparesPosted = true;
+        QTimer::singleShot(0, this, [this] { HideSpareSlots(); });
+    }
+}
+
+void TSchemePanel::HideSpareSlots()
+{
+    m_hideSparesPosted = false;
+    TRowsHidden hidden(*this);
+    for (const std::unique_ptr<TSampleSlot>& slot : m_spareSlots)
+        for (QWidget* control : {static_cast<QWidget*>(slot->FreqSlider), static_cast<QWidget*>(slot->NameLabel),
+                                 static_cast<QWidget*>(slot->LevelMeter), static_cast<QWidget*>(slot->PeriodDisplay),
+                                 static_cast<QWidget*>(slot->EndIcon)})
+            control->hide();
+    // Kept for the schemes to come, within reason.
+    if (m_spareSlots.size() > MaxSpareSlots)
+        m_spareSlots.erase(m_spareSlots.begin(), m_spareSlots.end() - MaxSpareSlots);
 }
 
 void TSchemePanel::ConnectRow(TSampleSlot& slot)
@@ -169,6 +211,8 @@ void TSchemePanel::ConnectRow(TSampleSlot& slot)
     slot.NameLabel->installEventFilter(this);
     slot.FreqSlider->installEventFilter(this);
     connect(slot.FreqSlider, &QSlider::valueChanged, this, [this, s](int position) {
+        if (!s->Row)
+            return; // a spare slot, showing no row
         Guarded(&m_prompts, [&] {
             const int row = s->FreqSlider->property("tag").toInt();
             s->Row->Record().SliderPosition = position;
@@ -185,12 +229,14 @@ void TSchemePanel::ConnectRow(TSampleSlot& slot)
     connect(slot.FreqSlider, &QSlider::sliderReleased, this,
             [s] { s->FreqSlider->setToolTip(s->FreqSlider->property("draggedHint").toString()); });
     connect(slot.NameLabel, &QWidget::customContextMenuRequested, this, [this, s](const QPoint& at) {
+        if (!s->Row)
+            return;
         Guarded(&m_prompts, [&] { SchemePopupPopup(); });
         if (m_schemePopup)
             m_schemePopup->popup(s->NameLabel->mapToGlobal(at));
     });
     connect(slot.FreqSlider, &QWidget::customContextMenuRequested, this, [this, s](const QPoint& at) {
-        if (m_freqPopup)
+        if (s->Row && m_freqPopup)
             m_freqPopup->popup(s->FreqSlider->mapToGlobal(at));
     });
 }
@@ -209,28 +255,34 @@ bool TSchemePanel::eventFilter(QObject* watched, QEvent* event)
         } else if (event->type() == QEvent::FocusOut) {
             Guarded(&m_prompts, [this] { txtEditNameExit(); });
         }
-    } else if (event->type() == QEvent::MouseButtonDblClick &&
-               qobject_cast<QWidget*>(watched)->objectName() == QLatin1String("NameLabel")) {
+    } else if (const int row = RowOfControl(watched); row < 0) {
+        // Not a row's name or slider, or one of a spare slot: nothing to select.
+    } else if (event->type() == QEvent::MouseButtonDblClick && watched == Slot(row).NameLabel) {
         Guarded(&m_prompts, [this] { txtEditNameDblClick(); });
         return true;
-    } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
+    } else if ((event->type() == QEvent::MouseButtonPress && watched == Slot(row).NameLabel) ||
+               (event->type() == QEvent::FocusIn && watched == Slot(row).FreqSlider)) {
         // A click on a row's name, or the focus on its slider, selects it.
-        auto* control = qobject_cast<QWidget*>(watched);
-        const bool label = control && control->objectName() == QLatin1String("NameLabel");
-        const bool slider = control && control->objectName() == QLatin1String("FreqSlider");
-        if ((label && event->type() == QEvent::MouseButtonPress) || (slider && event->type() == QEvent::FocusIn)) {
-            const int row = control->property("tag").toInt();
-            if (row != m_selectedRow || label)
-                Guarded(&m_prompts, [&] { SelectRow(row); });
-        }
+        if (row != m_selectedRow || watched == Slot(row).NameLabel)
+            Guarded(&m_prompts, [&] { SelectRow(row); });
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void TSchemePanel::LayoutRows()
+int TSchemePanel::RowOfControl(const QObject* control) const
+{
+    bool tagged = false;
+    const int row = control->property("tag").toInt(&tagged);
+    if (!tagged || row < 0 || row >= RowCount())
+        return -1;
+    const TSampleSlot& slot = Slot(row);
+    return control == slot.NameLabel || control == slot.FreqSlider ? row : -1;
+}
+
+void TSchemePanel::LayoutRows(int from)
 {
     const int width = FreqScroll->viewport()->width();
-    for (int i = 0; i < RowCount(); ++i)
+    for (int i = std::max(from, 0); i < RowCount(); ++i)
         PlaceSampleSlot(Slot(i), i, width);
     const int height = SampleRowHeight * RowCount() + 10;
     RowsContainer()->setMinimumHeight(height);
@@ -300,7 +352,7 @@ void TSchemePanel::RemoveRow(int i)
     slot.reset(); // its controls and level connector
     m_session.RemoveRow(static_cast<size_t>(i));
     delete PropList->takeItem(i);
-    LayoutRows();
+    LayoutRows(i);
     if (m_selectedRow > i)
         --m_selectedRow;
     else if (m_selectedRow == i)
@@ -354,23 +406,35 @@ void TSchemePanel::UnloadScheme()
         m_rowDialog->close(); // its choices reach the record before it is stored
     txtEditName->hide();
     m_renamedRow = -1;
-    // Every row is written back, changed or not; the controls go after it.
-    for (std::unique_ptr<TSampleSlot>& slot : m_slots)
-        WriteRowBack(*slot);
-    {
-        TRowsHidden hidden(*this);
-        m_slots.clear();
+    // Every row is written back, changed or not, and the loop length with
+    // them, in one transaction: a failure leaves the scheme as it was stored.
+    try {
+        TStoreTransaction transaction(m_tables.Database);
+        for (std::unique_ptr<TSampleSlot>& slot : m_slots)
+            WriteRowBack(*slot);
+        if (!schemes.IsEmpty()) {
+            TEditScope edit(schemes, TEditScope::Edit);
+            m_tables.tblSchemesLoopPeriod->SetAsInteger(Scheduler().LoopLength());
+            edit.Post();
+        }
+        transaction.Commit();
+    } catch (...) {
+        // The tables show again what the file holds.
+        for (TTable* table : {m_tables.tblData.get(), m_tables.tblSchemes.get()}) {
+            try {
+                table->Refresh();
+            } catch (...) {
+            }
+        }
+        throw;
     }
-    // The rows go with their channels; a loop that plays goes on, as it
-    // does when the open scheme is deleted.
+    // The controls wait for the next scheme's rows; the session's rows go
+    // with their channels, and a loop that plays goes on, as it does when
+    // the open scheme is deleted.
+    ParkRows();
     m_session.DropRows();
     PropList->clear();
     m_selectedRow = -1;
-    if (!schemes.IsEmpty()) {
-        TEditScope edit(schemes, TEditScope::Edit);
-        m_tables.tblSchemesLoopPeriod->SetAsInteger(Scheduler().LoopLength());
-        edit.Post();
-    }
     if (m_tables.tblSounds->Active()) {
         m_tables.tblSounds->Close();
         m_tables.tblSounds->Open();

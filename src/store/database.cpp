@@ -213,6 +213,33 @@ void TDatabase::Exec(const std::string& sql)
     }
 }
 
+// A savepoint rather than BEGIN, so that a scope may sit inside another.
+TStoreTransaction::TStoreTransaction(TDatabase& database) : m_database(database)
+{
+    m_database.Exec("SAVEPOINT ambitone_write");
+}
+
+TStoreTransaction::~TStoreTransaction()
+{
+    if (!m_open)
+        return;
+    try {
+        sqlite3* db = m_database.Handle();
+        sqlite3_exec(db, "ROLLBACK TO ambitone_write", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "RELEASE ambitone_write", nullptr, nullptr, nullptr);
+    } catch (...) {
+        // No connection left: nothing of the scope reached the file.
+    }
+}
+
+void TStoreTransaction::Commit()
+{
+    if (!m_open)
+        return;
+    m_database.Exec("RELEASE ambitone_write");
+    m_open = false;
+}
+
 TStatement TDatabase::Prepare(const std::string& sql)
 {
     sqlite3* db = Handle();

@@ -112,6 +112,24 @@ private:
     std::unique_ptr<TImpl> m_impl;
 };
 
+// Makes the posts within its scope one transaction: all of them reach the
+// file at Commit, or none does. Scopes nest. A scope left without Commit
+// rolls its writes back; tables that posted within it still show what they
+// posted until the caller refreshes them.
+class TStoreTransaction {
+public:
+    explicit TStoreTransaction(TDatabase& database);
+    ~TStoreTransaction();
+    TStoreTransaction(const TStoreTransaction&) = delete;
+    TStoreTransaction& operator=(const TStoreTransaction&) = delete;
+
+    void Commit();
+
+private:
+    TDatabase& m_database;
+    bool m_open = true;
+};
+
 // The six tables, in the order CreateTables visits them, with the
 // lower-case names it uses: musicplaylist, playlistnames, schemedata,
 // schemes, soundcatalog, soundcategory.

@@ -130,11 +130,33 @@ TEST(Wave, FailedLoadKeepsThePreviousImage)
     };
     for (const TBytes& bad : rejected) {
         EXPECT_EQ(MessageOf([&] { wave.Load(bad); }), "Error reading wave file");
+        EXPECT_EQ(MessageOf([&] { wave.LoadFromBytes(bad); }), "Error reading wave file");
         EXPECT_EQ(SavedBytes(wave), image);
         EXPECT_EQ(wave.DataSize(), 100);
         EXPECT_EQ(wave.SampleData()[0], image[44]);
     }
     EXPECT_EQ(notified, 0);
+}
+
+// An image handed over in memory plays as the same image read from a
+// stream; taking it out leaves the wave empty and the bytes whole.
+TEST(Wave, AnImageInMemoryIsTakenOverAndHandedBack)
+{
+    const TBytes image = PcmWaveImage(2, 22050, 16, 300);
+    TMemoryWave wave;
+    wave.LoadFromBytes(image);
+    EXPECT_EQ(SavedBytes(wave), image);
+    EXPECT_EQ(wave.DataSize(), 300);
+    EXPECT_EQ(wave.SampleData()[0], image[44]);
+
+    std::unique_ptr<TMMMemoryStore> taken = wave.TakeImage();
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(TBytes(taken->Data(), taken->Data() + taken->Size()), image);
+    EXPECT_EQ(wave.DataSize(), 0);
+    EXPECT_EQ(wave.SampleData(), nullptr);
+    EXPECT_TRUE(wave.IsMemoryWave());
+    wave.Load(image); // the wave takes a new image as before
+    EXPECT_EQ(wave.DataSize(), 300);
 }
 
 // The whole stream is the image, wherever it stood and whatever state an

@@ -326,3 +326,24 @@ TEST(SchemeSessionWithoutDevice, TheLoopAndTheRowsWorkAndNothingSounds)
     EXPECT_FALSE(row.Channel().IsPlaying());
     EXPECT_EQ(row.Channel().Wave().DataBytes(), 200u);
 }
+
+// With a release hook, the samples of dropped rows are handed to it whole,
+// once per drop, instead of being freed on the spot.
+TEST(SchemeSessionWithoutDevice, DroppedSamplesGoToTheReleaseHook)
+{
+    TVirtualClock clock;
+    TSchemeSession session(clock);
+    std::vector<std::shared_ptr<void>> handed;
+    session.SetReleaseLater([&](std::shared_ptr<void> samples) { handed.push_back(std::move(samples)); });
+    for (int frames : {100, 300}) {
+        std::istringstream image(ToneWaveString(frames));
+        session.AddRow(image, TPlaybackRow{});
+    }
+    session.DropRows();
+    ASSERT_EQ(handed.size(), 1u);
+    const auto& images = *static_cast<std::vector<std::unique_ptr<TMMMemoryStore>>*>(handed[0].get());
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[1]->Size(), ToneWaveString(300).size());
+    session.DropRows(); // no rows, nothing to hand over
+    EXPECT_EQ(handed.size(), 1u);
+}

@@ -5,6 +5,7 @@
 #include "support/window_driver.h"
 
 #include "audio/ds_channel.h"
+#include "audio/level_connector.h"
 #include "catalog/catalog_node.h"
 #include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
@@ -163,6 +164,49 @@ TEST_F(TSchemeRowsTest, FrequencyIsStoredThroughTheDisplayedPeriod)
         EXPECT_EQ(Stored("Freq"), std::vector<int32_t>({c.Stored}));
         EXPECT_EQ(Row(0).FreqSlider->value(), c.Stored);
     }
+}
+
+// A scheme opened after another shows its rows in controls the other left
+// behind: nothing of the old rows may show through, and what no row took is
+// hidden and unnamed once the window has answered.
+TEST_F(TSchemeRowsTest, ASchemeOpenedAfterAnotherShowsNothingOfTheOldRows)
+{
+    Start();
+    Open("Beta");
+    Use("wind.wav");
+    Row(0).FreqSlider->setValue(50);
+    Open("Alpha");
+    Use("rain.wav");
+    Use("owl.wav");
+    Row(0).FreqSlider->setValue(100); // the "Often" end icon
+    Panel().SelectRow(0);
+    Row(1).Row->Channel().SetMuted(true);
+    Panel().SelectRow(0);
+
+    Open("Beta");
+    ASSERT_EQ(Rows(), 1);
+    TSampleSlot& row = Row(0);
+    EXPECT_EQ(row.NameLabel->text(), "wind.wav");
+    EXPECT_EQ(row.FreqSlider->accessibleName(), "wind.wav");
+    EXPECT_EQ(row.FreqSlider->value(), 50);
+    EXPECT_TRUE(row.EndIcon->pixmap().isNull()); // no end icon left over
+    EXPECT_FALSE(row.NameLabel->property("selected").toBool());
+    EXPECT_EQ(row.LevelConnector->Channel(), static_cast<ILevelSource*>(&row.Row->Channel()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Ui().FindWidget("rain.wav"), nullptr);
+    EXPECT_EQ(Ui().FindWidget("owl.wav"), nullptr);
+    int shown = 0;
+    for (auto* slider : Panel().FreqScroll->widget()->findChildren<TFreqSlider*>())
+        shown += slider->isVisible();
+    EXPECT_EQ(shown, 1);
+
+    // Alpha comes back whole, its mute gone with the channels.
+    Open("Alpha");
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(Row(0).EndIcon->property("bitmap").toInt(), 0);
+    EXPECT_EQ(Row(1).NameLabel->text(), "owl.wav");
+    EXPECT_FALSE(Row(1).NameLabel->property("muted").toBool());
+    EXPECT_TRUE(Row(1).NameLabel->isVisible());
 }
 
 TEST_F(TSchemeRowsTest, RandomizeAndPositionsComeBackFromTheStore)

@@ -3,6 +3,7 @@
 #include "store/edit_scope.h"
 #include "store_fixture.h"
 
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -107,6 +108,49 @@ TEST_F(TEditScopeTest, FailingHandlersLeaveNoRowStarted)
     });
     EXPECT_EQ(Schemes.State(), TTableState::Browse);
     EXPECT_EQ(StoredNames(), (TNames{"a", "b", "c"}));
+}
+
+// Posts inside a store transaction reach the file together or not at all,
+// whether the scope stands alone or inside another.
+TEST_F(TEditScopeTest, ATransactionStoresEveryPostOrNone)
+{
+    const struct {
+        const char* Name;
+        bool InnerCommits, OuterCommits, Nested;
+        TNames Stored;
+    } cases[] = {
+        {"committed", true, true, false, {"x", "y", "c"}},
+        {"left without commit", false, true, false, {"a", "b", "c"}},
+        {"inner committed, outer not", true, false, true, {"a", "b", "c"}},
+        {"inner left, outer committed", false, true, true, {"a", "b", "c"}},
+        {"both committed", true, true, true, {"x", "y", "c"}},
+    };
+    auto rename = [&](const char* name) {
+        TEditScope scope(Schemes, TEditScope::Edit);
+        Schemes.FieldByName("Name").SetAsString(name);
+        scope.Post();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Reset();
+        {
+            std::optional<TStoreTransaction> outer;
+            if (c.Nested)
+                outer.emplace(Db);
+            {
+                TStoreTransaction inner(Db);
+                Schemes.First();
+                rename("x");
+                Schemes.Next();
+                rename("y");
+                if (c.InnerCommits)
+                    inner.Commit();
+            }
+            if (outer && c.OuterCommits)
+                outer->Commit();
+        }
+        EXPECT_EQ(StoredNames(), c.Stored);
+    }
 }
 
 } // namespace
