@@ -126,5 +126,5 @@ void TfrmMain::BuildMenus()
     // The rows' pop-ups hang on the rows, which come and go with the scheme.
     m_schemePanel->BindRowCommands(m_commands->Popup("SchemePopup", schemePopup, nullptr),
                                    m_commands->Popup("FreqPopup", {"RandomizeSample", "RepeatOnPlay"}, nullptr),
-                                   m_commands->Action("MuteSchemeSample"));
+                                   m_commands->Action("MuteSchemeSample"), m_commands->Action("SetSoundPattern"));
 }

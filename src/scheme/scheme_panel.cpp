@@ -6,9 +6,11 @@
 #include "scheme/scheme_list_panel.h"
 #include "store/library_tables.h"
 #include "ui/hints.h"
+#include "scheme/location_graph.h"
 #include "scheme/sample_slot.h"
 #include "ui/error_guard.h"
 #include "ui/panel_style.h"
+#include "ui/widgets/drawn_tab_bar.h"
 #include "ui/widgets/gauge.h"
 #include "ui/widgets/led_number.h"
 #include "ui/widgets/mixer_slider.h"
@@ -82,19 +84,22 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
     LocationScroll = RowsArea("LocationScroll", "LocationRows", HidePanel);
     LocationScroll->setFixedWidth(105);
     hide->addWidget(LocationScroll);
-    hide->addWidget(BlackPanel("LocationGraphArea", HidePanel), 1);
+    hide->addWidget(BuildGraphPanel(HidePanel), 1);
     location->addWidget(HidePanel, 1);
 
     NoteBook->addWidget(FreqPage);
     NoteBook->addWidget(LocationPage);
     layout->addWidget(NoteBook, 1);
 
-    TabSet = new QTabBar(this);
+    TabSet = new TDrawnTabBar(this);
     TabSet->setObjectName("TabSet");
     TabSet->setAccessibleName(QStringLiteral("Pages"));
     TabSet->setShape(QTabBar::RoundedSouth);
     TabSet->addTab(QStringLiteral("Frequency"));
     TabSet->addTab(QStringLiteral("Location"));
+    TabSet->OnDrawTab = [this](QPainter& painter, int index, const QRect& rect) {
+        tsSelDrawTab(painter, *TabSet, index, rect);
+    };
     connect(TabSet, &QTabBar::currentChanged, this,
             [this](int page) { Guarded(&m_prompts, [&] { TabSetChange(page); }); });
     layout->addWidget(TabSet);
@@ -125,6 +130,12 @@ TSchemePanel::TSchemePanel(TLibraryTables& tables, TSchemeSession& session, cons
         if (row >= 0 && row < RowCount())
             ShowSampleSlot(Slot(row));
     };
+    Scheduler().OnMotionTick = [this] { MotionTicked(); };
+    // A row that starts to sound shows it on the graph.
+    Scheduler().OnEvent = [this](int row, TPlaybackEvent event) {
+        if (event != TPlaybackEvent::End)
+            Graph->RowFired(row);
+    };
     Scheduler().OnRowProgress = [this](int row, int elapsed, int period) {
         if (!chkCounter->isChecked() || row < 0 || row >= RowCount())
             return;
@@ -154,6 +165,8 @@ TSchemePanel::~TSchemePanel()
     Scheduler().OnTransportChanged = nullptr;
     Scheduler().OnRowChanged = nullptr;
     Scheduler().OnRowProgress = nullptr;
+    Scheduler().OnMotionTick = nullptr;
+    Scheduler().OnEvent = nullptr;
     m_session.SetReleaseLater(nullptr);
     // The rows' controls go before the session's rows they show.
     m_slots.clear();

@@ -22,6 +22,8 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPainter;
+class QRect;
 class QScrollArea;
 class QStackedWidget;
 class QTabBar;
@@ -31,6 +33,8 @@ class TLedNumber;
 class TLibraryTables;
 class TMMMixerControl;
 class TMMMixerSlider;
+class TDrawnTabBar;
+class TLocationGraph;
 class TScheduler;
 class TSchemeListPanel;
 class TSchemeSession;
@@ -47,11 +51,18 @@ public:
     QLabel* lblAmbitoneTitle = nullptr;
     QStackedWidget* NoteBook = nullptr;
     QWidget *FreqPage = nullptr, *LocationPage = nullptr;
-    QTabBar* TabSet = nullptr;
+    TDrawnTabBar* TabSet = nullptr;
     QScrollArea* FreqScroll = nullptr;
     QWidget* HidePanel = nullptr;
     QScrollArea* LocationScroll = nullptr;
     QCheckBox* chkCounter = nullptr;
+    // The Location page's graph side (location_page.cpp).
+    QWidget* GraphPanel = nullptr;
+    TLocationGraph* Graph = nullptr;
+    TDrawnTabBar* tsSel = nullptr;
+    QLabel* lblCoords = nullptr;
+    QCheckBox* chkPattern = nullptr;
+    QToolButton* PatternButton = nullptr;
     TGauge* ProgressGauge = nullptr;
     TLedNumber *LoopCount = nullptr, *lblLoopLength = nullptr, *PlayTime = nullptr;
     QToolButton *UpButton = nullptr, *DownButton = nullptr;
@@ -105,8 +116,16 @@ public:
     // Renaming a sample from its row.
     void txtEditNameDblClick();
     void txtEditNameExit();
-    // The pop-ups of the rows' labels and sliders, and the Mute action.
-    void BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute);
+    // The pop-ups of the rows' labels and sliders, the Mute action and the
+    // Set Sound Pattern action (the graph's "Pattern" button).
+    void BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute, QAction* pattern);
+
+    // ----- the location graph (location_page.cpp)
+    void GraphMouseMove();
+    void GraphClick();
+    // Draws a tab of tsSel or TabSet, then repaints the graph.
+    void tsSelDrawTab(QPainter& painter, const QTabBar& tabs, int index, const QRect& rect);
+    void chkPatternClick();
     // The sample of a SoundCatalog row was renamed: its rows show the name.
     void SampleRenamed(TBookmark sound, const QString& name);
     // Another scheme is opening: the timers stop and the Play button comes
@@ -129,6 +148,10 @@ protected:
 
 private:
     QWidget* BuildLoopRow();
+    QWidget* BuildGraphPanel(QWidget* parent);
+    // A pattern timer tick: the graph follows when it is shown with
+    // patterns in motion.
+    void MotionTicked();
     // Places rows `from` to the last and sizes the containers to the rows.
     void LayoutRows(int from = 0);
     void ConnectRow(TSampleSlot& slot);

@@ -6,6 +6,7 @@
 #include "audio/wave.h"
 #include "playback/scheduler.h"
 #include "playback/scheme_session.h"
+#include "scheme/location_graph.h"
 #include "scheme/row_dialogs.h"
 #include "scheme/sample_slot.h"
 #include "scheme/scheme_list_panel.h"
@@ -15,6 +16,7 @@
 #include "ui/error_guard.h"
 #include "ui/hourglass.h"
 #include "ui/prompts.h"
+#include "ui/widgets/drawn_tab_bar.h"
 #include "ui/widgets/led_number.h"
 #include "ui/widgets/level_meter.h"
 
@@ -26,6 +28,7 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -142,6 +145,7 @@ void TSchemePanel::LoadScheme()
                                                      QString::fromUtf8(e.what()));
         }
     }
+    Graph->update();
     if (!damaged.isEmpty())
         m_prompts.ShowMessage(QStringLiteral("These samples of the ambitone could not be loaded and were left out:\n\n") +
                               damaged.join(QLatin1Char('\n')));
@@ -300,6 +304,7 @@ void TSchemePanel::UpdatePeriodDisplay(int i)
 void TSchemePanel::SelectRow(int s)
 {
     m_selectedRow = s;
+    Graph->update();
     for (int i = 0; i < RowCount(); ++i) {
         ShowNameState(Slot(i).NameLabel, i == s, Slot(i).Row->Channel().Muted());
         if (i == s && NoteBook->currentIndex() == 0 && Slot(i).FreqSlider->isVisible())
@@ -351,6 +356,7 @@ void TSchemePanel::RemoveRow(int i)
     m_slots.erase(m_slots.begin() + i);
     slot.reset(); // its controls and level connector
     m_session.RemoveRow(static_cast<size_t>(i));
+    Graph->ForgetRings(); // the later rows move up
     delete PropList->takeItem(i);
     LayoutRows(i);
     if (m_selectedRow > i)
@@ -433,6 +439,7 @@ void TSchemePanel::UnloadScheme()
     // the open scheme is deleted.
     ParkRows();
     m_session.DropRows();
+    Graph->ForgetRings();
     PropList->clear();
     m_selectedRow = -1;
     if (m_tables.tblSounds->Active()) {
@@ -507,11 +514,12 @@ void TSchemePanel::TabSetChange(int page)
     SelectRow(m_selectedRow);
 }
 
-void TSchemePanel::BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute)
+void TSchemePanel::BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute, QAction* pattern)
 {
     m_schemePopup = schemePopup;
     m_freqPopup = freqPopup;
     m_muteAction = mute;
+    PatternButton->setDefaultAction(pattern);
 }
 
 bool TSchemePanel::RandomizeSampleUpdate(QAction* randomize) const
@@ -563,7 +571,7 @@ void TSchemePanel::SetSoundPatternExecute()
         m_rowDialog->close();
     TabSet->setCurrentIndex(1);
     auto* dialog = new TfrmSoundPattern(window(), Slot(m_selectedRow).Row->Record());
-    dialog->move(findChild<QWidget*>("LocationGraphArea")->mapToGlobal(QPoint(0, 0)));
+    dialog->move(Graph->mapToGlobal(QPoint(0, 0)));
     m_rowDialog = dialog;
     dialog->show();
     dialog->activateWindow();
