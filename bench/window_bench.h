@@ -10,6 +10,8 @@
 #include "audio/mixer_control.h"
 #include "support/scripted_prompts.h"
 
+#include "fastest_run.h"
+
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -23,35 +25,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-class TFastestRunReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            if (run.error_occurred)
-                Failed = true;
-            if (run.aggregate_name == "min")
-                Times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    // The fastest repetition of a benchmark; 0 when it did not run.
-    double Time(const std::string& name) const
-    {
-        auto found = Times.find(name);
-        return found == Times.end() ? 0.0 : found->second;
-    }
-    std::map<std::string, double> Times;
-    bool Failed = false;
-};
-
-// Repetitions with a "min" statistic for the reporter above.
-inline void KeepFastest(benchmark::internal::Benchmark* b, double minTime, int repetitions)
-{
-    b->Unit(benchmark::kMillisecond)->MinTime(minTime)->Repetitions(repetitions)->DisplayAggregatesOnly(true);
-    b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
-}
 
 // Fills a fresh Data directory with `fill` (false: give up), opens the
 // window over it and hands it to `run`. A message or error the window

@@ -75,6 +75,11 @@ public:
     void HelpContentsExecute();
     void AboutAmbitoneExecute();
     void HelpForFocus();
+    // Scheme packages (scheme_packages.cpp): the open scheme exported as
+    // the panel holds it; a package imported as a new scheme, opened.
+    void ExportAmbitoneExecute();
+    void ImportAmbitoneExecute();
+    void ReadSchemePackage(const QString& path);
     // The idle-time update of every action: ActionList1Update, then each
     // action's own enabling rule.
     void UpdateActions();

@@ -167,6 +167,13 @@ void TMMWave::SaveToStream(std::ostream& stream) const
         throw EMMWaveError("Cannot write the wave stream");
 }
 
+std::span<const uint8_t> TMMWave::Image() const
+{
+    if (!m_store || m_store->Empty())
+        return {};
+    return {m_store->Data(), m_store->Size()};
+}
+
 void TMMWave::ResetContents()
 {
     StopSound();

@@ -18,6 +18,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ public:
     void LoadFromBytes(std::vector<uint8_t> image);
     // Writes the image exactly as loaded; nothing for an empty store.
     void SaveToStream(std::ostream& stream) const;
+    // The same bytes in place; empty without an image.
+    std::span<const uint8_t> Image() const;
     void ClearWave();
     // There is no simple sound player on this platform.
     void StopSound() {}

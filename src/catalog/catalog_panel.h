@@ -8,6 +8,10 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 class IPrompts;
 class QCheckBox;
 class QLabel;
@@ -78,6 +82,18 @@ public:
     void PlaySampleExecute();
     void DeleteSampleExecute();
     void ExportSampleExecute();
+
+    // ----- category packages (category_exchange.cpp)
+    void ExportCategoryExecute();
+    void ImportCategoryExecute();
+    // The selected category and everything below it into a package file.
+    void WriteCategoryPackage(const QString& path);
+    // A package's category as a new top-level category; a damaged package
+    // changes nothing and is reported.
+    void ReadCategoryPackage(const QString& path);
+    // Samples just added to the store under "Unfiled" (a scheme import),
+    // by name and RecordNo, as the last nodes of "Unfiled".
+    void AddUnfiledSamples(const std::vector<std::pair<QString, int32_t>>& samples);
 
     // A sample renamed elsewhere: its node shows the stored name.
     void ShowSampleName(TBookmark sound, const QString& name);

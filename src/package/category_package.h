@@ -67,4 +67,8 @@ public:
 
 private:
     std::unique_ptr<TPackFileStream> m_file;
+    bool m_totalWritten = false;
+    bool m_rootWritten = false;
+    // Per open category, outermost first: the children still to be written.
+    std::vector<int32_t> m_childrenLeft;
 };

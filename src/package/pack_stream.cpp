@@ -228,6 +228,10 @@ void TPackStream::LoadHeaders(const std::string& password)
     uint8_t bytes[PackHeaderSize];
     if (fileSize < PackHeaderSize || m_base->ReadAt(0, bytes, PackHeaderSize) != PackHeaderSize ||
         !m_header.Decode(bytes)) {
+        // A signature without the rest of its header is a container cut short.
+        m_cutShort = fileSize >= sizeof Signature && fileSize < PackHeaderSize &&
+                     m_base->ReadAt(0, bytes, sizeof Signature) == sizeof Signature &&
+                     std::memcmp(bytes, Signature, sizeof Signature) == 0;
         m_plain = true;
         m_level = PackLevel(0);
         return;
@@ -250,6 +254,7 @@ void TPackStream::LoadHeaders(const std::string& password)
     for (uint32_t i = 0; i < m_header.BlockCount; ++i) {
         if (fileSize < offset + PackBlockHeaderSize) {
             // A cut file: the container ends with the last whole block header.
+            m_cutShort = true;
             m_header.BlockCount = i;
             if (!m_base->ReadOnly()) {
                 m_base->Truncate(offset);
@@ -268,11 +273,14 @@ void TPackStream::LoadHeaders(const std::string& password)
         if (block.UnpackedSize == 0 || block.UnpackedSize > m_header.BlockSize ||
             (!last && block.UnpackedSize != m_header.BlockSize))
             Fail("TPackStream.LoadHeaders - invalid block size.");
+        const uint64_t payloadEnd = offset + PackBlockHeaderSize + block.PackedSize;
         if (!last) {
-            const uint64_t payloadEnd = offset + PackBlockHeaderSize + block.PackedSize;
             if (block.NextOffset < payloadEnd || block.NextOffset > fileSize)
                 Fail("TPackStream.LoadHeaders - invalid block offset.");
             offset = block.NextOffset;
+        } else if (payloadEnd > fileSize) {
+            // Left for LoadBlock to refuse, so that the blocks before it stay readable.
+            m_cutShort = true;
         }
         m_headers.push_back(block);
     }
@@ -683,5 +691,16 @@ void TPackFileStream::Close()
             ::unlink(m_tempName.c_str());
         m_tempName.clear();
         throw;
+    }
+}
+
+void TPackFileStream::Discard()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    if (!m_tempName.empty()) {
+        ::unlink(m_tempName.c_str());
+        m_tempName.clear();
     }
 }

@@ -122,6 +122,12 @@ public:
     void Flush();
 
     bool IsPlain() const { return m_plain; }
+    // True when the file ended before every block its header announced was
+    // whole: a block header missing (a read-only open then serves the blocks
+    // before it, a writable one cuts the file there) or the last block's data
+    // cut (reading it raises). Also true for a file holding only the start of
+    // a header, which is otherwise served as plain bytes.
+    bool CutShort() const { return m_cutShort; }
     const TPackHeader& Header() const { return m_header; }
     // The blocks on disk (after Flush: all of them).
     const TPackHeadersArray& Headers() const { return m_headers; }
@@ -144,6 +150,7 @@ private:
     TPackBaseStream* m_base;
     IClock& m_clock;
     bool m_plain = false;
+    bool m_cutShort = false;
     TPackHeader m_header;
     TPackLevel m_level{};
     std::unique_ptr<TPackCipher> m_cipher;
@@ -185,8 +192,13 @@ public:
     // Completes the file (and renames a new one into place); raises on
     // failure. Freeing closes too, silently.
     void Close();
+    // Ends the stream without completing it: a new file is removed and
+    // nothing appears at the target; an existing file keeps what has already
+    // reached it, without the final flush. Does nothing after Close.
+    void Discard();
 
     bool IsPlain() const { return m_stream->IsPlain(); }
+    bool CutShort() const { return m_stream->CutShort(); }
     bool ReadOnly() const { return m_readOnly; }
     const TPackHeader& Header() const { return m_stream->Header(); }
     const TPackHeadersArray& Headers() const { return m_stream->Headers(); }

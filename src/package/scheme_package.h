@@ -77,4 +77,6 @@ public:
 
 private:
     std::unique_ptr<TPackFileStream> m_file;
+    bool m_headerWritten = false;
+    int32_t m_entriesLeft = 0; // of the header's EntryCount
 };

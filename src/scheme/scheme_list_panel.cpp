@@ -154,6 +154,25 @@ void TSchemeListPanel::SchemeListClick()
     emit TitleChanged(SchemeList->item(selected)->text());
 }
 
+QString TSchemeListPanel::SelectedSchemeTitle() const
+{
+    const int selected = SelectedSchemeIndex();
+    return selected < 0 ? QString() : SchemeList->item(selected)->text();
+}
+
+void TSchemeListPanel::AddImportedScheme(TBookmark scheme, const QString& title)
+{
+    QListWidgetItem* item = TitleItem(title.toStdString(), scheme);
+    {
+        TProgramSelection quiet(m_programSelection);
+        SchemeList->addItem(item);
+        SchemeList->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+    }
+    m_openSchemeIndex = SchemeList->row(item);
+    emit TitleChanged(title);
+    emit LoadRequested();
+}
+
 void TSchemeListPanel::SchemeListKeyPress(QKeyEvent* /*event*/)
 {
     // Typing reloads the selected scheme before the list acts on the key; if

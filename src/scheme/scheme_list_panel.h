@@ -37,6 +37,10 @@ public:
 
     // One title per Schemes row, in record order.
     void FillFromTable();
+    // The selected title's text; empty without a selection.
+    QString SelectedSchemeTitle() const;
+    // An imported scheme joins the list at its end and opens, selected.
+    void AddImportedScheme(TBookmark scheme, const QString& title);
 
     void NewSchemeExecute();
     void RenameSchemeExecute();

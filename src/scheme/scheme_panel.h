@@ -120,6 +120,10 @@ public:
     // Set Sound Pattern action (the graph's "Pattern" button).
     void BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute, QAction* pattern);
 
+    // ----- packages (scheme_exchange.cpp)
+    // Writes the open scheme, titled `title`, into a scheme package.
+    void WriteSchemePackage(const QString& path, const QString& title);
+
     // ----- the location graph (location_page.cpp)
     void GraphMouseMove();
     void GraphClick();

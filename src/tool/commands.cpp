@@ -17,6 +17,12 @@ int RunPlayMp3Command(const std::vector<std::string>& args);
 int RunContainerPackCommand(const std::vector<std::string>& args);
 int RunContainerUnpackCommand(const std::vector<std::string>& args);
 int RunContainerInfoCommand(const std::vector<std::string>& args);
+// Defined in package_commands.cpp and package_info.cpp.
+int RunExportSchemeCommand(const std::vector<std::string>& args);
+int RunImportSchemeCommand(const std::vector<std::string>& args);
+int RunExportCategoryCommand(const std::vector<std::string>& args);
+int RunImportCategoryCommand(const std::vector<std::string>& args);
+int RunPackageInfoCommand(const std::vector<std::string>& args);
 
 std::string ToolUsage()
 {
@@ -61,7 +67,22 @@ std::string ToolUsage()
            "                  write the content of container IN to OUT (a plain file\n"
            "                  passes through unchanged)\n"
            "  container-info FILE [--password P]\n"
-           "                  print a container's header fields and one line per block\n";
+           "                  print a container's header fields and one line per block\n"
+           "  export-scheme DATA_DIR TITLE OUT.amx\n"
+           "                  write the scheme TITLE (the first of that title) as a\n"
+           "                  scheme package, as the window exports it just opened\n"
+           "  import-scheme DATA_DIR IN.amx\n"
+           "                  add the package's scheme as a new scheme, its samples\n"
+           "                  under \"Unfiled\"; prints SchemeNo=N\n"
+           "  export-category DATA_DIR PATH OUT.amc\n"
+           "                  write the category PATH (names from the top joined by\n"
+           "                  \"/\", e.g. Nature/Birds) with everything below it\n"
+           "  import-category DATA_DIR IN.amc\n"
+           "                  add the package's category as a new top-level\n"
+           "                  category; prints CategoryNo=N\n"
+           "  package-info FILE\n"
+           "                  print a package's container header, its own header and\n"
+           "                  one line per entry (.amx) or node (.amc)\n";
 }
 
 int RunToolCommand(const std::vector<std::string>& args)
@@ -88,6 +109,17 @@ int RunToolCommand(const std::vector<std::string>& args)
         return RunContainerUnpackCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "container-info")
         return RunContainerInfoCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "export-scheme")
+        return RunExportSchemeCommand(rest);
+    if (args[0] == "import-scheme")
+        return RunImportSchemeCommand(rest);
+    if (args[0] == "export-category")
+        return RunExportCategoryCommand(rest);
+    if (args[0] == "import-category")
+        return RunImportCategoryCommand(rest);
+    if (args[0] == "package-info")
+        return RunPackageInfoCommand(rest);
     std::fprintf(stderr, "ambitone-tool: unknown command \"%s\"\n%s", args[0].c_str(), ToolUsage().c_str());
     return 1;
 }

@@ -84,6 +84,31 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 
 } // namespace
 
+// Shared with package-info (package_info.cpp).
+void PrintContainerInfo(const TPackFileStream& in)
+{
+    if (in.IsPlain()) {
+        std::printf("Container=0\nSize=%llu\n", static_cast<unsigned long long>(in.Size()));
+        return;
+    }
+    const TPackHeader& h = in.Header();
+    std::printf("Container=1\nBlockSize=%u\nCheckCrc=0x%08X\nBlockCount=%u\nFormatVersion=0x%08X\n"
+                "CompressionLevel=%u\nEncrypted=%u\nGapSize=%u\nSize=%llu\n",
+                h.BlockSize, h.CheckCrc, h.BlockCount, h.FormatVersion, unsigned{h.CompressionLevel},
+                unsigned{h.Encrypted}, h.GapSize, static_cast<unsigned long long>(in.Size()));
+    const TPackHeadersArray& blocks = in.Headers();
+    for (size_t i = 0; i < blocks.size(); ++i)
+        std::printf("Block%zu=Offset=%llu PackedSize=%u UnpackedSize=%u BlockCrc=0x%08X NextOffset=%u\n", i,
+                    static_cast<unsigned long long>(blocks[i].Offset), blocks[i].PackedSize, blocks[i].UnpackedSize,
+                    blocks[i].BlockCrc, blocks[i].NextOffset);
+}
+
+IClock& ToolSteadyClock()
+{
+    static TSteadyClock clock;
+    return clock;
+}
+
 int RunContainerPackCommand(const std::vector<std::string>& args)
 {
     TContainerArgs a;
@@ -147,20 +172,7 @@ int RunContainerInfoCommand(const std::vector<std::string>& args)
     TSteadyClock clock;
     try {
         TPackFileStream in(a.Files[0], PackModeReadOnly, a.Password, 2, 0, clock);
-        if (in.IsPlain()) {
-            std::printf("Container=0\nSize=%llu\n", static_cast<unsigned long long>(in.Size()));
-            return 0;
-        }
-        const TPackHeader& h = in.Header();
-        std::printf("Container=1\nBlockSize=%u\nCheckCrc=0x%08X\nBlockCount=%u\nFormatVersion=0x%08X\n"
-                    "CompressionLevel=%u\nEncrypted=%u\nGapSize=%u\nSize=%llu\n",
-                    h.BlockSize, h.CheckCrc, h.BlockCount, h.FormatVersion, unsigned{h.CompressionLevel},
-                    unsigned{h.Encrypted}, h.GapSize, static_cast<unsigned long long>(in.Size()));
-        const TPackHeadersArray& blocks = in.Headers();
-        for (size_t i = 0; i < blocks.size(); ++i)
-            std::printf("Block%zu=Offset=%llu PackedSize=%u UnpackedSize=%u BlockCrc=0x%08X NextOffset=%u\n", i,
-                        static_cast<unsigned long long>(blocks[i].Offset), blocks[i].PackedSize,
-                        blocks[i].UnpackedSize, blocks[i].BlockCrc, blocks[i].NextOffset);
+        PrintContainerInfo(in);
     } catch (const EAmbitoneError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

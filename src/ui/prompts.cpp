@@ -26,6 +26,11 @@ void TQtPrompts::ShowError(const QString& text)
     QMessageBox::critical(m_parent, QStringLiteral("Ambitone"), text);
 }
 
+void TQtPrompts::ShowWarning(const QString& text)
+{
+    QMessageBox::warning(m_parent, QStringLiteral("Ambitone"), text);
+}
+
 namespace {
 
 void Configure(QFileDialog& dialog, const TFileDialogOptions& options)

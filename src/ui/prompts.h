@@ -42,6 +42,8 @@ public:
     virtual bool Confirm(const QString& text) = 0;
     virtual void ShowMessage(const QString& text) = 0;
     virtual void ShowError(const QString& text) = 0;
+    // A warning box with an OK button.
+    virtual void ShowWarning(const QString& text) = 0;
     // Empty when the user cancelled.
     virtual QString OpenFileName(const TFileDialogOptions& options) = 0;
     virtual QStringList OpenFileNames(const TFileDialogOptions& options) = 0;
@@ -65,6 +67,7 @@ public:
     bool Confirm(const QString& text) override;
     void ShowMessage(const QString& text) override;
     void ShowError(const QString& text) override;
+    void ShowWarning(const QString& text) override;
     QString OpenFileName(const TFileDialogOptions& options) override;
     QStringList OpenFileNames(const TFileDialogOptions& options) override;
     QString SaveFileName(const TFileDialogOptions& options) override;

@@ -16,7 +16,7 @@
 class TScriptedPrompts : public IPrompts {
 public:
     struct TRecord {
-        // "confirm", "message", "error", "open", "openmany", "save",
+        // "confirm", "message", "error", "warning", "open", "openmany", "save",
         // "choose", "dialog" (the dialog's window title), "progress" (its
         // title, then one "step" record per step)
         QString Kind;
@@ -40,6 +40,7 @@ public:
     bool Confirm(const QString& text) override;
     void ShowMessage(const QString& text) override { m_records.push_back({"message", text, {}}); }
     void ShowError(const QString& text) override { m_records.push_back({"error", text, {}}); }
+    void ShowWarning(const QString& text) override { m_records.push_back({"warning", text, {}}); }
     QString OpenFileName(const TFileDialogOptions& options) override;
     QStringList OpenFileNames(const TFileDialogOptions& options) override;
     QString SaveFileName(const TFileDialogOptions& options) override;
