@@ -3,6 +3,7 @@
 #include "scheme_rows_fixture.h"
 
 #include "catalog/catalog_node.h"
+#include "exchange/package_exchange.h"
 #include "package/category_package.h"
 #include "package/pack_stream.h"
 #include "package/scheme_package.h"
@@ -247,4 +248,24 @@ TEST_F(TPackagesTest, ACategoryTravelsWithItsSubtreeAndADamagedOneChangesNothing
     EXPECT_EQ(t.tblSoundsCategory->AsInteger(), CatalogNodeData(copy->child(0))->RecordNo);
     EXPECT_EQ(t.tblSounds->ReadBlob("Sound"), ToneWave(2205, 500));
     EXPECT_EQ(Counts()[3], before[3] + 2);
+}
+
+// Right after opening, the window exports the same content the tool writes
+// from the store.
+TEST_F(TPackagesTest, TheWindowAndTheToolExportTheSameBytes)
+{
+    Start();
+    Use("rain.wav");
+    Use("owl.wav");
+    Row(0).FreqSlider->setValue(34);
+    Row(1).Row->Record().CoordY = 0.3f;
+    Reopen("Alpha");
+    Export("ExportAmbitone", TempPath("window.amx"));
+    const int32_t alpha = FindSchemeByTitle(Tables(), "Alpha");
+    const TStoredScheme stored = ReadStoredScheme(Tables(), alpha);
+    WriteSchemePackageFile(TempPath("tool.amx").toStdString(), stored.Header, stored.Entries);
+    const std::vector<uint8_t> window = ReadPackageContent(TempPath("window.amx").toStdString());
+    EXPECT_EQ(window.size(), SchemePackageHeaderSize + 2 * SchemePackageEntrySize + stored.Images[0].size() +
+                                 stored.Images[1].size());
+    EXPECT_EQ(window, ReadPackageContent(TempPath("tool.amx").toStdString()));
 }
