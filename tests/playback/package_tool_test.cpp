@@ -78,9 +78,13 @@ private:
     TScratchDir m_dir{"package-tool"};
 };
 
+// The path quoted for the shell.
 std::string Path(const fs::path& p)
 {
-    return "'" + p.string() + "'";
+    std::string quoted = p.string();
+    quoted.insert(quoted.begin(), '\'');
+    quoted.push_back('\'');
+    return quoted;
 }
 
 } // namespace

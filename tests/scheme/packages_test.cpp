@@ -127,8 +127,10 @@ TEST_F(TPackagesTest, ASchemeTravelsWithItsUnsavedSettingsAndOpensAsANewScheme)
     auto* unfiled = Window->CatalogPanel().UnfiledNode();
     const bool unfiledExpanded = unfiled->isExpanded();
     const int unfiledCount = unfiled->childCount();
+    ASSERT_TRUE(Ui().Trigger("PlayScheme"));
     Import("ImportAmbitone", path);
     EXPECT_TRUE(Prompts.Texts("warning").isEmpty());
+    EXPECT_FALSE(Panel().Scheduler().Playing()) << "the import stops the playback first";
     auto* list = Ui().Find<QListWidget>("SchemeList");
     ASSERT_EQ(list->count(), 3);
     EXPECT_EQ(Window->SchemeListPanel().OpenSchemeIndex(), 2);
@@ -178,6 +180,7 @@ TEST_F(TPackagesTest, ADamagedSchemePackageOrARefusingStoreChangesNothing)
     cases.emplace_back("store refuses", TempPath("good.amx"));
     const std::vector<int64_t> before = Counts();
     const int unfiled = Window->CatalogPanel().UnfiledNode()->childCount();
+    ASSERT_TRUE(Ui().Trigger("PlayScheme"));
     for (const auto& [what, path] : cases) {
         SCOPED_TRACE(what.toStdString());
         if (what == "store refuses")
@@ -192,6 +195,9 @@ TEST_F(TPackagesTest, ADamagedSchemePackageOrARefusingStoreChangesNothing)
         EXPECT_EQ(Window->SchemeListPanel().OpenSchemeIndex(), 1);
         ASSERT_EQ(Rows(), 1);
         EXPECT_EQ(Row(0).FreqSlider->value(), 70);
+        if (what != "store refuses") {
+            EXPECT_TRUE(Panel().Scheduler().Playing()) << "a refused file leaves the scheme playing";
+        }
     }
 }
 
