@@ -3,6 +3,7 @@
 // list of command names.
 #include "app/command_map.h"
 #include "app/frm_main.h"
+#include "audio/sound_services.h"
 #include "catalog/catalog_panel.h"
 #include "catalog/sound_tree.h"
 #include "music_page/music_page.h"
@@ -53,10 +54,11 @@ void TfrmMain::BuildCommands()
         {"PlayScheme", "Scheme", "Play", {}, [scheme] { scheme->PlaySchemeExecute(); }, {}, true},
         {"StopScheme", "Scheme", "Stop", {}, [scheme] { scheme->StopSchemeExecute(); }},
         {"PlaySchemeSample", "Scheme", "Play Sample", {}, [scheme] { scheme->PlaySchemeSampleExecute(); }, highlighted},
-        {"SampleFixEndingPop", "Scheme", "Fix Ending Pop", "Remove the pop from the end of a sound sample.", {},
-         [scheme] { return !scheme->PlayButtonDown() && scheme->SelectedRow() != -1; }},
-        {"FixEndingPop", "Samples", "Fix Ending Pop", "|Edit the sample, and remove any ending pops.", {},
-         sampleSelected},
+        {"SampleFixEndingPop", "Scheme", "Fix Ending Pop", "Remove the pop from the end of a sound sample.",
+         [this, scheme] { scheme->SampleFixEndingPopExecute(m_sound->RepairChannel()); },
+         [scheme] { return scheme->SampleFixEndingPopUpdate(); }},
+        {"FixEndingPop", "Samples", "Fix Ending Pop", "|Edit the sample, and remove any ending pops.",
+         [catalog] { catalog->FixEndingPopExecute(); }, sampleSelected},
         {"NewCategory", "Samples", "New", "New Category|Create a new sample category.",
          [catalog] { catalog->NewCategoryExecute(0); }},
         {"NewSubCategory", "Samples", "New Sub", "New Subcategory|Create a new sample sub-category.",

@@ -14,6 +14,7 @@ TSoundServices::~TSoundServices()
     m_volumeControl.reset();
     m_audioLine.reset();
     m_mixerDevice.reset();
+    m_repairChannel.reset();
     m_sampleChannel.reset();
     m_waveMixer.reset();
     m_soundBackend.reset();
@@ -27,6 +28,8 @@ void TSoundServices::CreateSound(const TSoundBackendFactory& factory)
     m_sampleChannel = std::make_unique<TMMDSMixChannel>(m_waveMixer.get());
     // The preview faces the listener from the other side than the rows do.
     ApplyChannelSettings(*m_sampleChannel, -1);
+    m_repairChannel = std::make_unique<TMMDSMixChannel>(m_waveMixer.get());
+    ApplyChannelSettings(*m_repairChannel, 1);
 }
 
 void TSoundServices::BindOutputVolume(const TMixerBackendFactory& factory)

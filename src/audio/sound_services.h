@@ -42,6 +42,10 @@ public:
     IClock& Clock() const { return m_clock; }
     TMMDSWaveMixer* WaveMixer() const { return m_waveMixer.get(); }
     TMMDSMixChannel* SampleChannel() const { return m_sampleChannel.get(); } // the catalogue's preview
+    // The ending-pop repair's audition. It lives as long as the mixer: a
+    // channel that goes closes the device, and every sound of the scheme
+    // with it.
+    TMMDSMixChannel* RepairChannel() const { return m_repairChannel.get(); }
     TMMMixerControl* VolumeControl() const { return m_volumeControl.get(); }
 
 private:
@@ -49,6 +53,7 @@ private:
     std::unique_ptr<ISoundBackend> m_soundBackend;
     std::unique_ptr<TMMDSWaveMixer> m_waveMixer;
     std::unique_ptr<TMMDSMixChannel> m_sampleChannel;
+    std::unique_ptr<TMMDSMixChannel> m_repairChannel;
     std::unique_ptr<TMMMixerDevice> m_mixerDevice;
     std::unique_ptr<TMMAudioLine> m_audioLine;
     std::unique_ptr<TMMMixerControl> m_volumeControl;

@@ -83,6 +83,9 @@ public:
     void DeleteSampleExecute();
     void ExportSampleExecute();
 
+    // The ending-pop repair of the selected sample (fix_ending_pop.cpp).
+    void FixEndingPopExecute();
+
     // ----- category packages (category_exchange.cpp)
     void ExportCategoryExecute();
     void ImportCategoryExecute();

@@ -35,6 +35,7 @@ class TMMMixerControl;
 class TMMMixerSlider;
 class TDrawnTabBar;
 class TLocationGraph;
+class TMMDSMixChannel;
 class TScheduler;
 class TSchemeListPanel;
 class TSchemeSession;
@@ -119,6 +120,10 @@ public:
     // The pop-ups of the rows' labels and sliders, the Mute action and the
     // Set Sound Pattern action (the graph's "Pattern" button).
     void BindRowCommands(QMenu* schemePopup, QMenu* freqPopup, QAction* mute, QAction* pattern);
+
+    // ----- the ending-pop repair (row_repair.cpp)
+    bool SampleFixEndingPopUpdate() const;
+    void SampleFixEndingPopExecute(TMMDSMixChannel* repairChannel);
 
     // ----- packages (scheme_exchange.cpp)
     // Writes the open scheme, titled `title`, into a scheme package.

@@ -1,6 +1,7 @@
 #include "store/library_tables.h"
 
 #include "store/data_directory.h"
+#include "store/edit_scope.h"
 
 TLibraryTables::TLibraryTables()
 {
@@ -90,4 +91,12 @@ void TLibraryTables::BindFieldObjects()
     tblSongsSchemeLookup = bind(*tblSongs, "SchemeLookup");
     if (tblSongsSchemeLookup)
         tblSongsSchemeLookup->SetDisplayLabel("Scheme");
+}
+
+void TLibraryTables::ReplaceSound(TBookmark sound, const std::vector<uint8_t>& image)
+{
+    tblSounds->GotoBookmark(sound);
+    TEditScope edit(*tblSounds, TEditScope::Edit);
+    tblSounds->WriteBlob("Sound", image);
+    edit.Post();
 }

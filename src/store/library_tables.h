@@ -14,6 +14,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 class TLibraryTables {
 public:
@@ -45,6 +46,9 @@ public:
     TField *tblPlayListRecordNo = nullptr, *tblPlayListName = nullptr;
     TField *tblSongsRecordNo = nullptr, *tblSongsPlayListNo = nullptr, *tblSongsMusicPath = nullptr,
            *tblSongsSchemeNo = nullptr, *tblSongsSchemeLookup = nullptr;
+
+    // Replaces a sample's Sound blob in one post: a failure leaves the old.
+    void ReplaceSound(TBookmark sound, const std::vector<uint8_t>& image);
 
 private:
     void BindFieldObjects();
