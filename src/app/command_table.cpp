@@ -76,18 +76,27 @@ void TfrmMain::BuildCommands()
          [catalog] { catalog->ImportCategoryExecute(); }},
         {"ExportCategory", "Samples", "Export...", "Export Category|Export the selected Ambitone category.",
          [catalog] { catalog->ExportCategoryExecute(); }, categorySelected},
-        {"NewPlayList", "Playlist", "New"},
-        {"RemovePlayList", "Playlist", "Remove"}, // has no handler
-        {"InsertNewSong", "Playlist", "New"},
-        {"RemoveSong", "Playlist", "Delete"},
-        {"PlaySongSample", "Playlist", "Play", {}, {}, [music] { return music->SongsAvailable(); }},
-        {"StopSongSample", "Playlist", "Stop", {}, {}, [] { return false; }},
+        {"NewPlayList", "Playlist", "New", {}, [music] { music->NewPlayListExecute(); }},
+        {"RemovePlayList", "Playlist", "Remove", {}, {}, [] { return false; }}, // play lists stay
+        {"InsertNewSong", "Playlist", "New", {}, [music] { music->InsertNewSongExecute(); },
+         [music] { return music->PlayListSelected(); }},
+        {"RemoveSong", "Playlist", "Delete", {}, [music] { music->RemoveSongExecute(); },
+         [music] { return music->PlayListSelected(); }},
+        {"PlaySongSample", "Playlist", "Play", {}, [music] { music->PlaySongSampleExecute(); },
+         [music] { return music->PlaySongSampleUpdate(); }},
+        {"StopSongSample", "Playlist", "Stop", {}, [music] { music->StopSongSampleExecute(); },
+         [music] { return music->StopSongSampleUpdate(); }},
+        {"ViewAmbitone", "View", "Ambitone", "|Show the ambitones and the sample library.",
+         [this] { ShowPage(0); }, {}, true},
+        {"ViewMusic", "View", "Musical Environment", "|Show the music play lists.", [this] { ShowPage(1); }, {},
+         true},
         {"HelpContents", "Help", "&Contents", {}, [this] { HelpContentsExecute(); }},
         {"AboutAmbitone", "Help", "About...", {}, [this] { AboutAmbitoneExecute(); }},
     };
     for (const TCommand& command : commands)
         m_commands->Add(command);
     m_commands->Add({"Exit1", "", "Exit", {}, [this] { Exit1Click(); }}, false);
+    m_commands->Action("ViewAmbitone")->setChecked(true);
     m_commands->Action("NewCategory")->setProperty("tag", 0);
     m_commands->Action("NewSubCategory")->setProperty("tag", 1);
     m_commands->Action("PlayScheme")->setIcon(TransportIcon(true));
@@ -120,11 +129,14 @@ void TfrmMain::BuildMenus()
     m_commands->Fill(bar->addMenu(QStringLiteral("&Title")), titles);
     m_commands->Fill(bar->addMenu(QStringLiteral("&Ambitone")), ambitone);
     m_commands->Fill(bar->addMenu(QStringLiteral("&Samples")), samples);
+    m_commands->Fill(bar->addMenu(QStringLiteral("&View")), {"ViewAmbitone", "ViewMusic"});
     m_commands->Fill(bar->addMenu(QStringLiteral("&Help")), {"HelpContents", "-", "AboutAmbitone"});
 
     m_commands->Popup("SchemeListPopup", titles, m_schemeList->SchemeList);
     m_commands->Popup("SamplePopup", samples, m_catalog->SoundTree);
-    m_commands->Popup("PlayListPopup", {"NewPlayList"}, m_musicPage->PlayList);
+    m_commands->Popup("PlayListPopup", {"NewPlayList", "RemovePlayList"}, m_musicPage->PlayList);
+    m_musicPage->BindSongCommands(m_commands->Action("PlaySongSample"), m_commands->Action("StopSongSample"),
+                                  m_commands->Action("InsertNewSong"), m_commands->Action("RemoveSong"));
     m_commands->Popup("MusicPopup", {"PlaySongSample", "StopSongSample", "InsertNewSong", "RemoveSong"},
                       m_musicPage->SongGrid);
     // The rows' pop-ups hang on the rows, which come and go with the scheme.

@@ -1,5 +1,7 @@
 #include "app/frm_main.h"
 
+#include "music/mpeg_library.h"
+
 #include "app/about_box.h"
 #include "app/command_map.h"
 #include "app/help_router.h"
@@ -28,6 +30,8 @@
 #include <QStatusTipEvent>
 #include <QTabBar>
 #include <QTabWidget>
+
+#include <utility>
 #include <QVBoxLayout>
 
 TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
@@ -48,6 +52,10 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     m_session = m_sound->WaveMixer() ? std::make_unique<TSchemeSession>(*m_sound->WaveMixer(), m_sound->Clock())
                                      : std::make_unique<TSchemeSession>(m_sound->Clock());
 
+    // The decoder library's failures reach the user in a message box.
+    m_previousMpegMessageBox = std::exchange(
+        MpegMessageBox, [this](const std::string& text) { m_prompts->ShowError(QString::fromStdString(text)); });
+    m_musicOffline = environment.MusicOffline;
     BuildWindow();
     BuildCommands();
     BuildMenus();
@@ -78,6 +86,7 @@ TfrmMain::~TfrmMain()
     // Nothing a dying widget reports may reach the tables, and nothing is
     // left bound to the volume control.
     m_catalog->DisconnectSoundTree();
+    MpegMessageBox = std::move(m_previousMpegMessageBox); // nothing may reach a window that is gone
     m_schemePanel->BindVolumeControl(nullptr);
     Guarded(m_prompts, [this] { FormDestroy(); });
     // The panels go before the session, the session's channels before the
@@ -95,11 +104,10 @@ void TfrmMain::BuildWindow()
     PageControl->setObjectName("PageControl");
     PageControl->setDocumentMode(true);
     QWidget* ambitonePage = BlackPanel("AmbitonePage");
-    m_musicPage = new TMusicPage(*m_tables);
+    m_musicPage = new TMusicPage(*m_tables, *m_prompts, m_sound->Clock(), m_musicOffline);
     PageControl->addTab(ambitonePage, QStringLiteral("Ambitone"));
     PageControl->addTab(m_musicPage, QStringLiteral("Musical Environment"));
-    PageControl->setTabVisible(1, false); // nothing shows the music page
-    PageControl->tabBar()->hide();        // with one visible page the tab row is noise
+    PageControl->tabBar()->hide(); // the View menu chooses the page
     setCentralWidget(PageControl);
 
     m_schemeList = new TSchemeListPanel(*m_tables, *m_prompts);
@@ -198,6 +206,17 @@ void TfrmMain::RestoreSettings()
     RestoreSplitterPosition(MainSpit, *m_settings, "MainSpit", 502);
     RestoreSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel", 164);
     m_musicPage->RestoreSettings(*m_settings);
+    ShowPage(m_settings->value(QStringLiteral("ViewPage"), 0).toInt());
+}
+
+void TfrmMain::ShowPage(int page)
+{
+    page = page == 1 ? 1 : 0;
+    PageControl->setCurrentIndex(page);
+    if (m_commands) {
+        m_commands->Action("ViewAmbitone")->setChecked(page == 0);
+        m_commands->Action("ViewMusic")->setChecked(page == 1);
+    }
 }
 
 void TfrmMain::SaveSettings()
@@ -209,6 +228,7 @@ void TfrmMain::SaveSettings()
     SaveSplitterPosition(MainSpit, *m_settings, "MainSpit");
     SaveSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel");
     m_musicPage->SaveSettings(*m_settings);
+    m_settings->setValue(QStringLiteral("ViewPage"), PageControl->currentIndex());
     m_settings->sync();
 }
 

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <memory>
 
 class IClock;
@@ -43,6 +44,9 @@ struct TMainWindowEnvironment {
     std::function<std::unique_ptr<IMixerBackend>()> MixerBackend;
     // The 3D sound device; unset: OpenAL Soft on the real output.
     std::function<std::unique_ptr<ISoundBackend>()> SoundBackend;
+    // The music page's songs play on an offline device instead of the
+    // sound card (tests).
+    bool MusicOffline = false;
 };
 
 class TfrmMain : public QMainWindow {
@@ -78,6 +82,8 @@ public:
     // Scheme packages (scheme_packages.cpp): the open scheme exported as
     // the panel holds it; a package imported as a new scheme, opened.
     void ExportAmbitoneExecute();
+    // The page shown: 0 "Ambitone", 1 "Musical Environment" (View menu).
+    void ShowPage(int page);
     void ImportAmbitoneExecute();
     void ReadSchemePackage(const QString& path);
     // The idle-time update of every action: ActionList1Update, then each
@@ -112,6 +118,8 @@ private:
     TSchemePanel* m_schemePanel = nullptr;
     TCatalogPanel* m_catalog = nullptr;
     TMusicPage* m_musicPage = nullptr;
+    bool m_musicOffline = false;
+    std::function<void(const std::string&)> m_previousMpegMessageBox;
     bool m_firstShowDone = false;
     bool m_formCreated = false;
     bool m_destroyed = false;

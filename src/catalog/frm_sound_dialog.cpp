@@ -2,6 +2,7 @@
 
 #include "ui/accessible.h"
 #include "ui/error_guard.h"
+#include "ui/file_places.h"
 #include "ui/hints.h"
 #include "ui/panel_style.h"
 #include "ui/prompts.h"
@@ -22,11 +23,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSet>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStorageInfo>
-#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -91,55 +89,6 @@ QString& LastDirectory()
     return path;
 }
 
-// Kernel and container file systems: nothing a user keeps sounds on.
-bool IsPseudoFileSystem(const QByteArray& type)
-{
-    static const QSet<QByteArray> pseudo{
-        "proc",      "sysfs",           "tmpfs",       "devtmpfs",      "devpts",     "overlay",
-        "squashfs",  "cgroup",          "cgroup2",     "securityfs",    "pstore",     "debugfs",
-        "tracefs",   "configfs",        "fusectl",     "mqueue",        "hugetlbfs",  "bpf",
-        "autofs",    "binfmt_misc",     "efivarfs",    "ramfs",         "rpc_pipefs", "nsfs",
-        "selinuxfs", "fuse.gvfsd-fuse", "fuse.portal", "fuse.snapfuse", "nfsd"};
-    return pseudo.contains(type);
-}
-
-// System folders whose mounts are the system's own business.
-bool IsSystemMount(const QString& root)
-{
-    for (const char* prefix : {"/proc", "/sys", "/dev", "/run", "/snap", "/boot", "/var/lib", "/etc"}) {
-        const QString folder = QString::fromLatin1(prefix);
-        if (root == folder || root.startsWith(folder + QLatin1Char('/')))
-            return true;
-    }
-    return false;
-}
-
-// Inside the folder, or the folder itself.
-bool IsWithin(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
-QString CleanAbsolute(const QString& path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// The path, or the nearest ancestor of it that still exists.
-QString ExistingFolder(QString path)
-{
-    path = CleanAbsolute(path);
-    while (!QFileInfo(path).isDir()) {
-        const QString up = QFileInfo(path).absolutePath();
-        if (up == path)
-            return QDir::homePath();
-        path = up;
-    }
-    return path;
-}
-
 } // namespace
 
 TfrmSoundDialog::TfrmSoundDialog(QWidget* parent, TMMDSWaveMixer* mixer, IPrompts& prompts)
@@ -160,7 +109,7 @@ TfrmSoundDialog::TfrmSoundDialog(QWidget* parent, TMMDSWaveMixer* mixer, IPrompt
 
     BuildLayout();
     ConnectSignals();
-    FillPlaces();
+    FillPlaceList(DriveComboBox1);
     resize(kClientWidth, kClientHeight);
 
     VolumeTrack(Volume->value());
@@ -307,7 +256,7 @@ void TfrmSoundDialog::ConnectSignals()
     // hidden as they come.
     connect(m_model, &QFileSystemModel::rowsInserted, this, [this](const QModelIndex& parent) {
         if (parent == Directory->rootIndex())
-            HideSiblingsOfPlace();
+            HideSiblingsOfPlace(Directory, m_model, m_placePath);
     });
     // The tree fills and sorts itself as the model reads, which moves the
     // current folder about: it is kept in view until the user scrolls.
@@ -326,33 +275,6 @@ void TfrmSoundDialog::ConnectSignals()
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { UpdateActions(); });
 }
 
-void TfrmSoundDialog::FillPlaces()
-{
-    QStringList seen;
-    auto add = [&](const QIcon& icon, const QString& label, const QString& path) {
-        const QString clean = CleanAbsolute(path);
-        if (seen.contains(clean) || !QFileInfo(clean).isDir())
-            return;
-        seen << clean;
-        DriveComboBox1->addItem(icon, label, clean);
-    };
-    add(style()->standardIcon(QStyle::SP_DriveHDIcon), QStringLiteral("File system"), QStringLiteral("/"));
-    add(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("Home"), QDir::homePath());
-
-    QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
-    std::sort(volumes.begin(), volumes.end(),
-              [](const QStorageInfo& a, const QStorageInfo& b) { return a.rootPath() < b.rootPath(); });
-    for (const QStorageInfo& volume : volumes) {
-        if (!volume.isValid() || !volume.isReady() || IsPseudoFileSystem(volume.fileSystemType()) ||
-            IsSystemMount(volume.rootPath()))
-            continue;
-        const QString name = volume.displayName();
-        const QString root = volume.rootPath();
-        add(style()->standardIcon(QStyle::SP_DriveHDIcon),
-            name == root ? root : QStringLiteral("%1 (%2)").arg(name, root), root);
-    }
-}
-
 // ---- directories ------------------------------------------------------------
 
 QString TfrmSoundDialog::CurrentDirectory() const
@@ -363,19 +285,10 @@ QString TfrmSoundDialog::CurrentDirectory() const
 void TfrmSoundDialog::SetCurrentDirectory(const QString& path)
 {
     const QString folder = ExistingFolder(path);
-    const int place = PlaceOf(folder);
-    const QString placePath = place >= 0 ? DriveComboBox1->itemData(place).toString() : QStringLiteral("/");
-    {
-        QSignalBlocker quiet(DriveComboBox1);
-        DriveComboBox1->setCurrentIndex(place);
-    }
+    const QString placePath = FollowPlace(DriveComboBox1, folder);
     if (placePath != m_placePath) {
         m_placePath = placePath;
-        m_model->setRootPath(placePath);
-        const QModelIndex placeIndex = m_model->index(placePath);
-        Directory->setRootIndex(placeIndex.parent());
-        HideSiblingsOfPlace();
-        Directory->expand(placeIndex);
+        ShowPlaceInTree(Directory, m_model, placePath);
     }
     ShowDirectory(folder);
 
@@ -430,36 +343,12 @@ void TfrmSoundDialog::FillFileList()
     UpdateActions();
 }
 
-int TfrmSoundDialog::PlaceOf(const QString& path) const
-{
-    int best = -1;
-    qsizetype bestLength = -1;
-    for (int i = 0; i < DriveComboBox1->count(); ++i) {
-        const QString place = DriveComboBox1->itemData(i).toString();
-        if (IsWithin(path, place) && place.size() > bestLength) {
-            best = i;
-            bestLength = place.size();
-        }
-    }
-    return best;
-}
-
 void TfrmSoundDialog::ShowPlace(int place)
 {
     if (place < 0 || place >= DriveComboBox1->count())
         return;
     m_placePath.clear(); // the tree starts over at the place chosen
     SetCurrentDirectory(DriveComboBox1->itemData(place).toString());
-}
-
-void TfrmSoundDialog::HideSiblingsOfPlace()
-{
-    // The tree's root is the place's parent, so that the place is a node
-    // of its own the user can go back to; its neighbours stay out of view.
-    const QModelIndex root = Directory->rootIndex();
-    const QModelIndex placeIndex = m_model->index(m_placePath);
-    for (int row = 0; row < m_model->rowCount(root); ++row)
-        Directory->setRowHidden(row, root, m_model->index(row, 0, root) != placeIndex);
 }
 
 // ---- handlers ---------------------------------------------------------------

@@ -72,15 +72,11 @@ private:
     QWidget* BuildPlacePane();
     QWidget* BuildFilePane();
     void ConnectSignals();
-    void FillPlaces();
     // Shows a directory without touching the tree's root: for moves made
     // inside the tree.
     void ShowDirectory(const QString& path);
     void FillFileList();
-    // The place (an entry of the place list) whose folder holds the path.
-    int PlaceOf(const QString& path) const;
     void ShowPlace(int place);
-    void HideSiblingsOfPlace();
     void RevealCurrent();
     template <class F> void Guarded(F&& work);
 

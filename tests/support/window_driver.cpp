@@ -122,6 +122,7 @@ TMainWindowEnvironment TWindowTest::Environment()
     environment.Settings = Settings.get();
     environment.Clock = &Clock;
     environment.MixerBackend = MixerBackend;
+    environment.MusicOffline = true; // songs play on an offline device
     environment.SoundBackend = [this] {
         TLoopbackBackend loopback = CreateOpenAlLoopbackBackend();
         Loopback = loopback.Renderer;
