@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabBar>
+#include <QGuiApplication>
 #include <QTabWidget>
 
 #include <utility>
@@ -45,6 +46,8 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     }
     setObjectName("frmMain");
     setWindowTitle(QStringLiteral("Ambitone"));
+    setWindowIcon(AppIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ambitone.Ambitone"));
 
     // Without a sound device the window still opens, and nothing plays.
     Guarded(m_prompts, [&] { m_sound->CreateSound(environment.SoundBackend); });

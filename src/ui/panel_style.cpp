@@ -104,3 +104,28 @@ QVBoxLayout* Column(QWidget* owner, int margin, int spacing)
     return layout;
 }
 
+
+QIcon AppIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 128.0, size / 128.0);
+        p.setPen(QPen(QColor(0x3f, 0x9f, 0x3f), 6));
+        p.setBrush(Qt::black);
+        p.drawRoundedRect(QRectF(6, 14, 116, 100), 16, 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x10, 0x30, 0x10));
+        p.drawRoundedRect(QRectF(14, 22, 100, 84), 10, 10);
+        p.setPen(QPen(QColor(0, 255, 0), 10, Qt::SolidLine, Qt::RoundCap));
+        const int bars[][3] = {{28, 52, 76}, {42, 34, 94}, {56, 44, 84}, {70, 28, 100}, {84, 48, 80}, {98, 40, 88}};
+        for (const auto& bar : bars)
+            p.drawLine(QPointF(bar[0], bar[1]), QPointF(bar[0], bar[2]));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}

@@ -14,6 +14,10 @@ const char* WindowStyleSheet();
 // Sets the window's one font on a top-level widget.
 void UseWindowFont(QWidget* window);
 
+// The program's icon, as data/org.ambitone.Ambitone.svg draws it: the
+// library's lime waveform on black.
+QIcon AppIcon();
+
 // The lime Play and Stop glyphs of the tool bars.
 QIcon TransportIcon(bool play);
 
