@@ -86,6 +86,17 @@ void TfrmMain::BuildCommands()
          [music] { return music->PlaySongSampleUpdate(); }},
         {"StopSongSample", "Playlist", "Stop", {}, [music] { music->StopSongSampleExecute(); },
          [music] { return music->StopSongSampleUpdate(); }},
+        {"Sleep0", "Options", "Off", "|Play on until stopped.", [this] { SetSleepTimer(0); }, {}, true},
+        {"Sleep15", "Options", "15 Minutes", "|Fade out and stop in 15 minutes.", [this] { SetSleepTimer(15); }, {},
+         true},
+        {"Sleep30", "Options", "30 Minutes", "|Fade out and stop in 30 minutes.", [this] { SetSleepTimer(30); }, {},
+         true},
+        {"Sleep45", "Options", "45 Minutes", "|Fade out and stop in 45 minutes.", [this] { SetSleepTimer(45); }, {},
+         true},
+        {"Sleep60", "Options", "60 Minutes", "|Fade out and stop in an hour.", [this] { SetSleepTimer(60); }, {},
+         true},
+        {"Sleep90", "Options", "90 Minutes", "|Fade out and stop in an hour and a half.",
+         [this] { SetSleepTimer(90); }, {}, true},
         {"ViewAmbitone", "View", "Ambitone", "|Show the ambitones and the sample library.",
          [this] { ShowPage(0); }, {}, true},
         {"ViewMusic", "View", "Musical Environment", "|Show the music play lists.", [this] { ShowPage(1); }, {},
@@ -97,6 +108,7 @@ void TfrmMain::BuildCommands()
         m_commands->Add(command);
     m_commands->Add({"Exit1", "", "Exit", {}, [this] { Exit1Click(); }}, false);
     m_commands->Action("ViewAmbitone")->setChecked(true);
+    m_commands->Action("Sleep0")->setChecked(true);
     m_commands->Action("NewCategory")->setProperty("tag", 0);
     m_commands->Action("NewSubCategory")->setProperty("tag", 1);
     m_commands->Action("PlayScheme")->setIcon(TransportIcon(true));
@@ -130,6 +142,8 @@ void TfrmMain::BuildMenus()
     m_commands->Fill(bar->addMenu(QStringLiteral("&Ambitone")), ambitone);
     m_commands->Fill(bar->addMenu(QStringLiteral("&Samples")), samples);
     m_commands->Fill(bar->addMenu(QStringLiteral("&View")), {"ViewAmbitone", "ViewMusic"});
+    m_commands->Fill(bar->addMenu(QStringLiteral("&Options")),
+                     {{"Stop After", {"Sleep0", "-", "Sleep15", "Sleep30", "Sleep45", "Sleep60", "Sleep90"}}});
     m_commands->Fill(bar->addMenu(QStringLiteral("&Help")), {"HelpContents", "-", "AboutAmbitone"});
 
     m_commands->Popup("SchemeListPopup", titles, m_schemeList->SchemeList);

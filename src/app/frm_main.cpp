@@ -1,6 +1,8 @@
 #include "app/frm_main.h"
 
 #include "music/mpeg_library.h"
+#include "audio/ds_mixer.h"
+#include "playback/sleep_timer.h"
 
 #include "app/about_box.h"
 #include "app/command_map.h"
@@ -30,6 +32,7 @@
 #include <QStatusTipEvent>
 #include <QTabBar>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QTabWidget>
 
 #include <utility>
@@ -94,6 +97,7 @@ TfrmMain::~TfrmMain()
     Guarded(m_prompts, [this] { FormDestroy(); });
     // The panels go before the session, the session's channels before the
     // mixer, and all of them before the tables.
+    m_sleep.reset();
     delete PageControl;
     m_session.reset();
 }
@@ -134,6 +138,29 @@ void TfrmMain::BuildWindow()
 
     statusBar()->setObjectName("StatusBar1");
     statusBar()->setSizeGripEnabled(true);
+    lblSleep = new QLabel(this);
+    lblSleep->setObjectName("lblSleep");
+    statusBar()->addPermanentWidget(lblSleep);
+    // The sleep timer fades the whole scene through the listener and
+    // stops it as the Stop button does.
+    m_sleep = std::make_unique<TSleepTimer>(
+        m_sound->Clock(),
+        [this](float gain) {
+            if (TMMDSWaveMixer* mixer = m_sound->WaveMixer())
+                mixer->Sound3D().SetGain(gain);
+        },
+        [this] { m_schemePanel->StopSchemeExecute(); });
+    m_sleep->OnChanged = [this] {
+        const int64_t seconds = (m_sleep->RemainingMs() + 999) / 1000;
+        const QString text = m_sleep->Running()
+                                 ? QStringLiteral("Stops in %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                                 : QString();
+        if (lblSleep->text() != text)
+            lblSleep->setText(text);
+        if (!m_sleep->Running() && m_commands) // it ran out: the menu says Off again
+            for (int choice : {0, 15, 30, 45, 60, 90})
+                m_commands->Action(QStringLiteral("Sleep%1").arg(choice))->setChecked(choice == 0);
+    };
 }
 
 void TfrmMain::WirePanels()
@@ -210,6 +237,16 @@ void TfrmMain::RestoreSettings()
     RestoreSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel", 164);
     m_musicPage->RestoreSettings(*m_settings);
     ShowPage(m_settings->value(QStringLiteral("ViewPage"), 0).toInt());
+}
+
+void TfrmMain::SetSleepTimer(int minutes)
+{
+    if (minutes > 0)
+        m_sleep->Start(int64_t(minutes) * 60000);
+    else
+        m_sleep->Cancel();
+    for (int choice : {0, 15, 30, 45, 60, 90})
+        m_commands->Action(QStringLiteral("Sleep%1").arg(choice))->setChecked(choice == minutes);
 }
 
 void TfrmMain::ShowPage(int page)

@@ -26,6 +26,8 @@ class TCommandMap;
 class THelpRouter;
 class TLibraryTables;
 class TMusicPage;
+class TSleepTimer;
+class QLabel;
 class TSchemeListPanel;
 class TSchemePanel;
 class TSchemeSession;
@@ -84,6 +86,11 @@ public:
     void ExportAmbitoneExecute();
     // The page shown: 0 "Ambitone", 1 "Musical Environment" (View menu).
     void ShowPage(int page);
+    // Options > Stop After: the open scheme fades out over the last 30
+    // seconds and stops `minutes` from now; 0 is Off.
+    void SetSleepTimer(int minutes);
+    TSleepTimer& SleepTimer() const { return *m_sleep; }
+    QLabel* lblSleep = nullptr; // the time left, in the status bar
     void ImportAmbitoneExecute();
     void ReadSchemePackage(const QString& path);
     // The idle-time update of every action: ActionList1Update, then each
@@ -119,6 +126,7 @@ private:
     TCatalogPanel* m_catalog = nullptr;
     TMusicPage* m_musicPage = nullptr;
     bool m_musicOffline = false;
+    std::unique_ptr<TSleepTimer> m_sleep;
     std::function<void(const std::string&)> m_previousMpegMessageBox;
     bool m_firstShowDone = false;
     bool m_formCreated = false;

@@ -329,6 +329,18 @@ void TMMDS3DListener::Attach(IPrimaryBuffer* primary)
         throw EDSMixError("Error obtaining 3D interface");
     m_interface = std::move(listener);
     CommitAll();
+    if (m_gain != 1.0f)
+        Check(m_interface->SetGain(m_gain));
+}
+
+void TMMDS3DListener::SetGain(float gain)
+{
+    gain = std::clamp(gain, 0.0f, 1.0f);
+    if (gain == m_gain)
+        return;
+    m_gain = gain;
+    if (Attached())
+        Check(m_interface->SetGain(gain));
 }
 
 void TMMDS3DListener::Detach()

@@ -174,6 +174,9 @@ public:
     void SetDopplerFactor(float factor);
     float RollOffFactor();
     void SetRollOffFactor(float factor);
+    // The level of the whole scene, 0 to 1; kept across device openings.
+    float Gain() const { return m_gain; }
+    void SetGain(float gain);
 
     // A change of either orientation sends both together.
     TMMVector3D& OrientFront();
@@ -193,6 +196,7 @@ private:
     float m_distanceFactor = 1.0f;
     float m_dopplerFactor = 1.0f;
     float m_rollOffFactor = 1.0f;
+    float m_gain = 1.0f;
     TMMVector3D m_orientFront{0, 0, 1};
     TMMVector3D m_orientTop{0, 1, 0};
     TMMVector3D m_position;

@@ -13,7 +13,7 @@
 namespace {
 
 const char* const kUsage = "Usage: ambitone-tool render-scheme DATA_DIR TITLE OUT.wav [--seconds S] "
-                           "[--start HH:MM:SS.mmm] [--headphones]\n";
+                           "[--start HH:MM:SS.mmm] [--headphones] [--sleep-after S]\n";
 
 const char* EventName(TPlaybackEvent event)
 {
@@ -45,6 +45,8 @@ TSchemeRenderOptions ParseSchemeOptions(const std::vector<std::string>& args)
             options.StartMs = ParseTimeOfDay(value());
         } else if (a == "--headphones") {
             options.Headphones = true;
+        } else if (a == "--sleep-after") {
+            options.SleepAfter = ParseSecondsOption(value());
         } else if (a.rfind("--", 0) == 0) {
             throw EAmbitoneError("ambitone-tool: unknown option " + a + "\n" + kUsage);
         } else {

@@ -6,6 +6,7 @@
 #include "base/clock.h"
 #include "playback/random_source.h"
 #include "playback/scheme_session.h"
+#include "playback/sleep_timer.h"
 #include "store/database.h"
 #include "store/table.h"
 #include "tool/wav_writer.h"
@@ -133,6 +134,11 @@ TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
             options.OnEvent(clock.Now() - playMs, row, event);
     };
     scheduler.Play();
+    // Ticks every render step, so that the fade is as smooth as the render.
+    TSleepTimer sleep(
+        clock, [&](float gain) { mixer.Sound3D().SetGain(gain); }, [&] { scheduler.Stop(); }, kStepMs);
+    if (options.SleepAfter)
+        sleep.Start(std::llround(*options.SleepAfter * 1000));
 
     ILoopbackRenderer& renderer = *loopback.Renderer;
     result.SampleRate = renderer.SampleRate();

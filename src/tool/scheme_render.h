@@ -24,6 +24,9 @@ struct TSchemeRenderOptions {
     std::optional<double> Seconds; // default: one loop
     int64_t StartMs = 0;           // the virtual clock's time of day at Play, ms since midnight UTC
     bool Headphones = false;       // OpenAL Soft's HRTF
+    // The sleep timer: the last 30 s before it fade out, then the scheme
+    // stops as Stop does.
+    std::optional<double> SleepAfter;
     // Each scheduler event, with the virtual milliseconds since Play.
     std::function<void(int64_t ms, int row, TPlaybackEvent event)> OnEvent;
 };

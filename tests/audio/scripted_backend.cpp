@@ -228,6 +228,11 @@ TDSResult TScriptedListener::SetRolloffFactor(float factor, uint32_t apply)
     return result;
 }
 
+TDSResult TScriptedListener::SetGain(float gain)
+{
+    return Call("SetGain", Num(gain));
+}
+
 TDSResult TScriptedListener::CommitDeferredSettings()
 {
     return Call("CommitDeferredSettings", "");

@@ -55,6 +55,7 @@ public:
     TDSResult SetDistanceFactor(float factor, uint32_t apply) override;
     TDSResult SetDopplerFactor(float factor, uint32_t apply) override;
     TDSResult SetRolloffFactor(float factor, uint32_t apply) override;
+    TDSResult SetGain(float gain) override;
     TDSResult CommitDeferredSettings() override;
 
     TDS3DListenerParams Params;

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -324,4 +325,40 @@ TEST(MixChannelAdapter, ForwardsToTheChannelAndReportsSinglePrecision)
     EXPECT_FALSE(channel->Looping());
     channel.reset();
     mixer.reset();
+}
+
+// With --sleep-after the render is untouched until the fade, then its level
+// falls linearly to silence at the chosen time, where the scheme stops.
+TEST_F(RenderScheme, TheSleepTimerFadesTheLastThirtySecondsToSilence)
+{
+    ASSERT_EQ(Render("--seconds 50", "awake.wav").Status, 0);
+    const TRun asleep = Render("--seconds 50 --sleep-after 40", "asleep.wav");
+    ASSERT_EQ(asleep.Status, 0) << asleep.Err;
+    const std::string awake = ReadFile(m_dir.Path() / "awake.wav"), fading = ReadFile(m_dir.Path() / "asleep.wav");
+    ASSERT_EQ(awake.size(), fading.size());
+    const size_t header = 44, bytesPerSecond = 44100 * 2 * 2;
+    auto samples = [&](const std::string& image, double from, double to) {
+        std::vector<int16_t> out(size_t((to - from) * 44100 * 2));
+        std::memcpy(out.data(), image.data() + header + size_t(from * 44100) * 4, out.size() * 2);
+        return out;
+    };
+    EXPECT_EQ(awake.compare(0, header + 10 * bytesPerSecond, fading, 0, header + 10 * bytesPerSecond), 0)
+        << "the first 10 s are the same bytes";
+    // Where both sound, the fading render is the awake one scaled by the
+    // level of the moment: about 1/2 at 25 s, about 1/6 at 35 s.
+    auto level = [&](double at) {
+        const auto a = samples(awake, at - 0.05, at + 0.05), f = samples(fading, at - 0.05, at + 0.05);
+        double dot = 0, norm = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            dot += double(a[i]) * f[i];
+            norm += double(a[i]) * a[i];
+        }
+        return norm > 0 ? dot / norm : -1.0;
+    };
+    EXPECT_NEAR(level(25), 0.5, 0.03);
+    EXPECT_NEAR(level(35), 5.0 / 30, 0.03);
+    int late = 0;
+    for (int16_t s : samples(fading, 40.05, 50))
+        late = std::max(late, std::abs(int(s)));
+    EXPECT_LE(late, 1) << "stopped at 40 s: silence, to the mix's last bit";
 }

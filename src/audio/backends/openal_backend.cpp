@@ -183,6 +183,13 @@ public:
         m_device->CommitDeferred();
         return DS_OK;
     }
+    TDSResult SetGain(float gain) override
+    {
+        if (!(gain >= 0 && gain <= 1))
+            return DSERR_INVALIDPARAM;
+        m_device->SetListenerGain(gain);
+        return DS_OK;
+    }
 
 private:
     template <typename T>

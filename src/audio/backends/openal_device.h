@@ -188,6 +188,12 @@ public:
         m_listenerDirty &= ~mask;
     }
 
+    void SetListenerGain(float gain)
+    {
+        MakeCurrent();
+        alListenerf(AL_GAIN, gain);
+    }
+
     // Everything deferred, applied in one mixer update.
     void CommitDeferred()
     {

@@ -157,6 +157,9 @@ public:
     virtual TDSResult SetDistanceFactor(float factor, uint32_t apply) = 0;
     virtual TDSResult SetDopplerFactor(float factor, uint32_t apply) = 0;
     virtual TDSResult SetRolloffFactor(float factor, uint32_t apply) = 0;
+    // The level of everything the listener hears, 0 (silence) to 1 (as
+    // mixed), at once: a fade of the whole scene.
+    virtual TDSResult SetGain(float gain) = 0;
     // Applies every deferred setting at once.
     virtual TDSResult CommitDeferredSettings() = 0;
 };
