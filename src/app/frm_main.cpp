@@ -1,5 +1,6 @@
 #include "app/frm_main.h"
 
+#include "app/mpris.h"
 #include "music/mpeg_library.h"
 #include "audio/ds_mixer.h"
 #include "playback/sleep_timer.h"
@@ -66,6 +67,8 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
     BuildCommands();
     BuildMenus();
     WirePanels();
+    if (environment.PublishPlayer)
+        PublishPlayer();
     m_helpRouter = new THelpRouter(this);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::ApplicationShortcut);
@@ -237,6 +240,34 @@ void TfrmMain::RestoreSettings()
     RestoreSplitterPosition(SchemesSplitPanel, *m_settings, "SchemesSplitPanel", 164);
     m_musicPage->RestoreSettings(*m_settings);
     ShowPage(m_settings->value(QStringLiteral("ViewPage"), 0).toInt());
+}
+
+void TfrmMain::PublishPlayer()
+{
+    TMprisPlayer::THooks hooks;
+    QAction* play = m_commands->Action("PlayScheme");
+    QAction* stop = m_commands->Action("StopScheme");
+    hooks.Play = [play] {
+        if (play->isEnabled() && !play->isChecked())
+            play->trigger();
+    };
+    hooks.Stop = [stop] { stop->trigger(); };
+    hooks.Playing = [this] { return m_schemePanel->PlayButtonDown(); };
+    hooks.CanPlay = [this] { return m_schemeList->OpenSchemeIndex() >= 0; };
+    hooks.Title = [this] {
+        return m_schemeList->OpenSchemeIndex() >= 0 ? m_schemeList->SelectedSchemeTitle() : QString();
+    };
+    hooks.Raise = [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    };
+    hooks.Quit = [this] { close(); };
+    m_mpris = new TMprisPlayer(std::move(hooks), this);
+    connect(play, &QAction::toggled, m_mpris, &TMprisPlayer::Changed);
+    connect(m_schemeList, &TSchemeListPanel::TitleChanged, m_mpris, &TMprisPlayer::Changed);
+    connect(m_schemeList, &TSchemeListPanel::UnloadRequested, m_mpris, &TMprisPlayer::Changed,
+            Qt::QueuedConnection);
 }
 
 void TfrmMain::SetSleepTimer(int minutes)

@@ -27,6 +27,7 @@ class THelpRouter;
 class TLibraryTables;
 class TMusicPage;
 class TSleepTimer;
+class TMprisPlayer;
 class QLabel;
 class TSchemeListPanel;
 class TSchemePanel;
@@ -49,6 +50,9 @@ struct TMainWindowEnvironment {
     // The music page's songs play on an offline device instead of the
     // sound card (tests).
     bool MusicOffline = false;
+    // The window answers media keys and the desktop's player controls on
+    // the session bus (when there is one).
+    bool PublishPlayer = true;
 };
 
 class TfrmMain : public QMainWindow {
@@ -89,6 +93,7 @@ public:
     // Options > Stop After: the open scheme fades out over the last 30
     // seconds and stops `minutes` from now; 0 is Off.
     void SetSleepTimer(int minutes);
+    TMprisPlayer* MediaPlayer() const { return m_mpris; }
     TSleepTimer& SleepTimer() const { return *m_sleep; }
     QLabel* lblSleep = nullptr; // the time left, in the status bar
     void ImportAmbitoneExecute();
@@ -108,6 +113,7 @@ private:
     void BuildCommands();  // command_table.cpp
     void BuildMenus();     // command_table.cpp
     void WirePanels();
+    void PublishPlayer();
     void RestoreSettings();
 
     IPrompts* m_prompts;
@@ -127,6 +133,7 @@ private:
     TMusicPage* m_musicPage = nullptr;
     bool m_musicOffline = false;
     std::unique_ptr<TSleepTimer> m_sleep;
+    TMprisPlayer* m_mpris = nullptr;
     std::function<void(const std::string&)> m_previousMpegMessageBox;
     bool m_firstShowDone = false;
     bool m_formCreated = false;

@@ -123,6 +123,7 @@ TMainWindowEnvironment TWindowTest::Environment()
     environment.Clock = &Clock;
     environment.MixerBackend = MixerBackend;
     environment.MusicOffline = true; // songs play on an offline device
+    environment.PublishPlayer = PublishPlayer;
     environment.SoundBackend = [this] {
         TLoopbackBackend loopback = CreateOpenAlLoopbackBackend();
         Loopback = loopback.Renderer;

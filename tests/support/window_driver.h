@@ -92,6 +92,9 @@ protected:
     std::filesystem::path DataDir;
     std::unique_ptr<QSettings> Settings;
     TScriptedPrompts Prompts;
+    // Whether the window answers on the session bus (off: a test never
+    // takes the user's desktop media keys).
+    bool PublishPlayer = false;
     TVirtualClock Clock;
     // No output mixer unless a test gives one: the machine's own must not
     // decide what a test sees.
