@@ -75,10 +75,13 @@ void TfrmMain::ReadSchemePackage(const QString& path)
             progress.Step(index, QString::fromStdString(name));
         });
     } catch (const std::exception&) {
-        // Nothing was added; the scheme that was open opens again.
+        // Nothing was added; the scheme that was open opens again, from
+        // its own row (the refreshed tables left the cursor elsewhere).
         progress.hide();
-        if (wasOpen)
+        if (wasOpen) {
+            m_tables->tblSchemes->GotoBookmark(m_schemeList->SelectedSchemeBookmark());
             m_schemePanel->LoadScheme();
+        }
         m_prompts->ShowWarning(corrupt);
         return;
     }

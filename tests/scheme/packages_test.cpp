@@ -173,8 +173,10 @@ TEST_F(TPackagesTest, ASchemeTravelsWithItsUnsavedSettingsAndOpensAsANewScheme)
 TEST_F(TPackagesTest, ADamagedSchemePackageOrARefusingStoreChangesNothing)
 {
     Start();
+    CreateScheme("Gamma"); // open, and neither the first title nor the first row
     Use("rain.wav");
     Export("ExportAmbitone", TempPath("good.amx"));
+    Panel().Scheduler().SetLoopLength(120);
     Row(0).FreqSlider->setValue(70);
     auto cases = DamagedCopies(TempPath("good.amx"), SchemePackageHeaderSize);
     cases.emplace_back("store refuses", TempPath("good.amx"));
@@ -190,14 +192,22 @@ TEST_F(TPackagesTest, ADamagedSchemePackageOrARefusingStoreChangesNothing)
         EXPECT_EQ(Prompts.Texts("warning"), QStringList{"The import file is corrupt, or is not a Ambitone file."});
         EXPECT_EQ(Counts(), before);
         EXPECT_EQ(Window->CatalogPanel().UnfiledNode()->childCount(), unfiled);
-        EXPECT_EQ(Ui().Find<QListWidget>("SchemeList")->count(), 2);
+        EXPECT_EQ(Ui().Find<QListWidget>("SchemeList")->count(), 3);
         // The open scheme is still open, as it was left.
-        EXPECT_EQ(Window->SchemeListPanel().OpenSchemeIndex(), 1);
+        EXPECT_EQ(Window->SchemeListPanel().OpenSchemeIndex(), 2);
         ASSERT_EQ(Rows(), 1);
         EXPECT_EQ(Row(0).FreqSlider->value(), 70);
+        EXPECT_EQ(Panel().Scheduler().LoopLength(), 120);
         if (what != "store refuses") {
             EXPECT_TRUE(Panel().Scheduler().Playing()) << "a refused file leaves the scheme playing";
         }
+        for (const char* other : {"Alpha", "Beta"}) {
+            Open(other);
+            EXPECT_EQ(Panel().Scheduler().LoopLength(), 60) << other << "'s loop is its own";
+        }
+        Open("Gamma");
+        EXPECT_EQ(Panel().Scheduler().LoopLength(), 120);
+        ASSERT_TRUE(Ui().Trigger("PlayScheme"));
     }
 }
 
