@@ -19,11 +19,7 @@ namespace {
 
 TFileDialogOptions SchemeFiles(const QString& title)
 {
-    TFileDialogOptions options;
-    options.Title = title;
-    options.Filter = QStringLiteral("Ambitone (*.amx)");
-    options.DefaultSuffix = QStringLiteral("amx");
-    return options;
+    return FileDialogOptions(title, QStringLiteral("Ambitone (*.amx)"), QStringLiteral("amx"));
 }
 
 } // namespace

@@ -19,11 +19,7 @@ namespace {
 
 TFileDialogOptions CategoryFiles(const QString& title)
 {
-    TFileDialogOptions options;
-    options.Title = title;
-    options.Filter = QStringLiteral("Ambitone Category (*.amc)");
-    options.DefaultSuffix = QStringLiteral("amc");
-    return options;
+    return FileDialogOptions(title, QStringLiteral("Ambitone Category (*.amc)"), QStringLiteral("amc"));
 }
 
 // Each node of the subtree depth first, each parent before its children,

@@ -140,30 +140,10 @@ QWidget* TfrmMusicDialog::BuildPlacePane()
     layout->setSpacing(3);
     layout->addWidget(PaneHeader(QStringLiteral("Folders"), pane));
 
-    DriveComboBox1 = new QComboBox(pane);
-    DriveComboBox1->setObjectName("DriveComboBox1");
-    DriveComboBox1->setAccessibleName(QStringLiteral("Places"));
-    DriveComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    DriveComboBox1->setMinimumContentsLength(10);
-    SetHint(DriveComboBox1, QStringLiteral("Places|The file system, your home folder and the mounted volumes."));
+    DriveComboBox1 = MakePlaceList(pane);
     layout->addWidget(DriveComboBox1);
-
     m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    m_model->setReadOnly(true);
-    Directory = new QTreeView(pane);
-    Directory->setObjectName("Directory");
-    Directory->setAccessibleName(QStringLiteral("Folders"));
-    Directory->setModel(m_model);
-    for (int column = 1; column < m_model->columnCount(); ++column)
-        Directory->hideColumn(column);
-    Directory->setHeaderHidden(true);
-    Directory->setIndentation(12);
-    Directory->setUniformRowHeights(true);
-    Directory->setSelectionMode(QAbstractItemView::SingleSelection);
-    Directory->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Directory->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    Directory->header()->setStretchLastSection(false);
+    Directory = MakeFolderTree(pane, m_model);
     layout->addWidget(Directory, 1);
     return pane;
 }

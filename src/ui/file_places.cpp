@@ -1,9 +1,12 @@
 #include "ui/file_places.h"
 
+#include "ui/hints.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QStorageInfo>
@@ -140,4 +143,36 @@ void HideSiblingsOfPlace(QTreeView* tree, const QFileSystemModel* model, const Q
     const QModelIndex placeIndex = model->index(place);
     for (int row = 0; row < model->rowCount(root); ++row)
         tree->setRowHidden(row, root, model->index(row, 0, root) != placeIndex);
+}
+
+QComboBox* MakePlaceList(QWidget* parent)
+{
+    auto* places = new QComboBox(parent);
+    places->setObjectName("DriveComboBox1");
+    places->setAccessibleName(QStringLiteral("Places"));
+    places->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    places->setMinimumContentsLength(10);
+    SetHint(places, QStringLiteral("Places|The file system, your home folder and the mounted volumes."));
+    return places;
+}
+
+QTreeView* MakeFolderTree(QWidget* parent, QFileSystemModel* model)
+{
+    model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    model->setReadOnly(true);
+    auto* tree = new QTreeView(parent);
+    tree->setObjectName("Directory");
+    tree->setAccessibleName(QStringLiteral("Folders"));
+    tree->setModel(model);
+    for (int column = 1; column < model->columnCount(); ++column)
+        tree->hideColumn(column);
+    tree->setHeaderHidden(true);
+    tree->setIndentation(12);
+    tree->setUniformRowHeights(true);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree->header()->setStretchLastSection(false);
+    return tree;
 }

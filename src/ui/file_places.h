@@ -12,6 +12,7 @@ class QByteArray;
 class QComboBox;
 class QFileSystemModel;
 class QTreeView;
+class QWidget;
 
 struct TFilePlace {
     QString Label;
@@ -36,6 +37,10 @@ int NearestPlace(const QStringList& places, const QString& path);
 
 // The places as a combo box's items, each item's data its path.
 void FillPlaceList(QComboBox* places);
+// The places list ("Places") and the folder tree ("Folders", over `model`,
+// directories only) of a file dialog, made as both dialogs show them.
+QComboBox* MakePlaceList(QWidget* parent);
+QTreeView* MakeFolderTree(QWidget* parent, QFileSystemModel* model);
 // Makes the place holding the path the list's current item, quietly (no
 // place is current when none holds it); returns the folder of the place,
 // the file system root when none.

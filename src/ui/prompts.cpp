@@ -16,6 +16,15 @@ bool TQtPrompts::Confirm(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+TFileDialogOptions FileDialogOptions(const QString& title, const QString& filter, const QString& suffix)
+{
+    TFileDialogOptions options;
+    options.Title = title;
+    options.Filter = filter;
+    options.DefaultSuffix = suffix;
+    return options;
+}
+
 void TQtPrompts::ShowMessage(const QString& text)
 {
     QMessageBox::information(m_parent, QStringLiteral("Ambitone"), text);

@@ -24,6 +24,9 @@ struct TFileDialogOptions {
     bool MustExist = true;       // open dialogs
 };
 
+// A file dialog's title, its one filter and the suffix it adds.
+TFileDialogOptions FileDialogOptions(const QString& title, const QString& filter, const QString& suffix);
+
 // The progress of one long piece of work, shown while it runs and gone when
 // the object is destroyed.
 class IProgress {
