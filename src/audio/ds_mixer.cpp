@@ -248,6 +248,59 @@ void TMMDSWaveMixer::SetDeviceID(int id)
     }
 }
 
+void TMMDSWaveMixer::SetHeadphones(bool on)
+{
+    if (IsOpen())
+        throw EMMDSWaveMixError("Change to property while device was open");
+    m_headphones = on;
+}
+
+void TMMDSWaveMixer::ReopenDevice(const std::function<void()>& change)
+{
+    if (!IsOpen() || m_closing) {
+        change();
+        return;
+    }
+    struct TResume {
+        TMMDSMixChannel* Channel;
+        uint32_t Cursor;
+    };
+    std::vector<TResume> resume;
+    for (TMMDSMixChannel* channel : m_channels) {
+        TMMDSSoundBuffer& buffer = channel->m_buffer;
+        if (buffer.m_mixer == this && buffer.m_playing && buffer.IsPlaying())
+            resume.push_back({channel, buffer.PlayCursor()});
+    }
+    {
+        m_reopening = true;
+        struct TQuiet {
+            bool& Flag;
+            ~TQuiet() { Flag = false; }
+        } quiet{m_reopening};
+        CloseDevice();
+    }
+    auto stillRegistered = [this](TMMDSMixChannel* channel) {
+        return std::find(m_channels.begin(), m_channels.end(), channel) != m_channels.end();
+    };
+    try {
+        change();
+        OpenDevice();
+        for (const TResume& entry : resume) {
+            if (!stillRegistered(entry.Channel))
+                continue;
+            entry.Channel->PrepareBuffer();
+            entry.Channel->m_buffer.SetPlayCursor(entry.Cursor);
+            PlayBuffer(&entry.Channel->m_buffer);
+        }
+    } catch (...) {
+        // Whoever started those plays must learn that they are over.
+        for (const TResume& entry : resume)
+            if (stillRegistered(entry.Channel) && !entry.Channel->m_buffer.m_playing)
+                ReportEnd(entry.Channel->m_buffer, TMMDSPlayEnd::peStopped);
+        throw;
+    }
+}
+
 void TMMDSWaveMixer::ReadCaps()
 {
     const bool wasOpen = IsOpen();
@@ -270,6 +323,7 @@ void TMMDSWaveMixer::OpenDevice()
         throw EMMDSWaveMixError("Invalid DeviceID");
     try {
         std::unique_ptr<ISoundDevice> device;
+        m_backend.SetHeadphones(m_headphones);
         const TDSResult result = m_backend.CreateDevice(m_devices.at(static_cast<size_t>(m_deviceId)), device);
         Check(result);
         if (!device)
@@ -598,7 +652,7 @@ void TMMDSWaveMixer::EndPoll()
 
 void TMMDSWaveMixer::ReportEnd(TMMDSSoundBuffer& buffer, TMMDSPlayEnd reason)
 {
-    if (m_destroying)
+    if (m_destroying || m_reopening)
         return;
     const std::shared_ptr<bool> alive = buffer.m_alive;
     if (m_onBufferEnd) {

@@ -160,6 +160,20 @@ public:
     const std::string& ProductName() const { return m_productName; }
     const TMMDSSoundCaps& SoundCaps() const { return m_caps; }
     const std::vector<TSoundDeviceEntry>& Devices() const { return m_devices; }
+    // Headphone rendering (3D audio through HRTF) for the next OpenDevice.
+    // Raises while the device is open, as DeviceID does.
+    bool Headphones() const { return m_headphones; }
+    void SetHeadphones(bool on);
+    // Why the device opened last cannot render for headphones; empty when
+    // it can. A device that cannot opens as plain stereo all the same.
+    std::string HeadphonesUnavailable() const { return m_backend.HeadphonesUnavailable(); }
+    // Closes the device and opens it again after `change` (a new DeviceID,
+    // headphones on or off): every channel that was playing plays on from
+    // where it was, with no end report between, so a playing scheme goes
+    // on. A closed device only takes the change. When the device cannot be
+    // opened again, the channels that were playing report a stopped end and
+    // the error is raised.
+    void ReopenDevice(const std::function<void()>& change);
 
     void SetOnBufferLost(TBufferLostEvent handler) { m_onBufferLost = std::move(handler); }
     void SetOnBufferEnd(TBufferEndEvent handler) { m_onBufferEnd = std::move(handler); }
@@ -218,6 +232,8 @@ private:
     int32_t m_sampleRate = 11025;
     TMMMode m_mode = TMMMode::mMono;
     bool m_use3D = false;
+    bool m_headphones = false;
+    bool m_reopening = false; // no end reports while the device is reopened
     int m_deviceId = 0;
     std::string m_productName;
     TMMDSSoundCaps m_caps;

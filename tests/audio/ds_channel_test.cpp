@@ -541,3 +541,59 @@ TEST_F(DSChannel, MovingToAnotherMixerReleasesTheOldBuffer)
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(other.Violations(), TCalls{});
 }
+
+TEST_F(DSChannel, AReopenedDevicePlaysOnFromWhereItWasWithoutReports)
+{
+    mixer->SetUse3D(true);
+    TMMDSMixChannel& looping = Channel();
+    TMMDSMixChannel& once = Channel();
+    TMMDSMixChannel& idle = Channel();
+    looping.SetLooping(true);
+    looping.Sound3D().Position().SetX(3);
+    looping.Sound3D().Position().SetZ(1);
+    looping.Play();
+    once.Play();
+    idle.Play();
+    idle.Stop();
+    ends.clear();
+    Platform(looping).Position = 40;
+    Platform(once).Position = 70;
+
+    mixer->ReopenDevice([&] { mixer->SetHeadphones(true); });
+
+    EXPECT_EQ(backend.DevicesCreated(), 3); // the capability read, the first open, the reopen
+    EXPECT_TRUE(backend.Headphones);
+    EXPECT_EQ(ends, std::vector<TEnd>{});
+    EXPECT_TRUE(looping.IsPlaying());
+    EXPECT_TRUE(once.IsPlaying());
+    EXPECT_FALSE(idle.IsPlaying());
+    EXPECT_EQ(Platform(looping).Position, 40u);
+    EXPECT_TRUE(Platform(looping).Looping);
+    EXPECT_EQ(Platform(once).Position, 70u);
+    EXPECT_EQ(backend.Buffer3D(Platform(looping).Name() + ".3d")->Params.Position, (TVector3{3, 0, 1}));
+    EXPECT_EQ(mixer->ActivePlays(), 2);
+    // The resumed plays end as any other does.
+    Platform(once).Finish();
+    clock.Advance(60);
+    EXPECT_EQ(ends, (std::vector<TEnd>{{1, Finished}}));
+}
+
+TEST_F(DSChannel, HeadphonesChangeOnlyAtAnOpenAndAFailedReopenEndsThePlays)
+{
+    TMMDSMixChannel& channel = Channel();
+    mixer->ReopenDevice([&] { mixer->SetHeadphones(true); }); // closed: only the change
+    EXPECT_FALSE(mixer->IsOpen());
+    EXPECT_EQ(backend.DevicesCreated(), 1);
+    channel.Play();
+    EXPECT_TRUE(backend.Headphones);
+    EXPECT_THROW(mixer->SetHeadphones(false), EMMDSWaveMixError);
+
+    backend.Fail("CreateDevice", DSERR_NODRIVER);
+    EXPECT_THROW(mixer->ReopenDevice([&] { mixer->SetHeadphones(false); }), EDirectSoundError);
+    EXPECT_FALSE(mixer->IsOpen());
+    EXPECT_EQ(ends, (std::vector<TEnd>{{0, Stopped}}));
+    EXPECT_EQ(mixer->ActivePlays(), 0);
+    channel.Play(); // the next play opens the device again
+    EXPECT_TRUE(channel.IsPlaying());
+    EXPECT_FALSE(backend.Headphones);
+}

@@ -6,13 +6,17 @@
 // held to 2%: 16-bit dither adds about half a step of noise, under 0.2% of
 // the quietest level measured, and 2% still tells 1/10 from 1/9 or 1/100.
 #include "audio/backends/sound_backend.h"
+#include "wave_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <numbers>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -432,6 +436,68 @@ TEST(OpenAlDevice, NullDriverListsAndOpensQuietly)
     std::unique_ptr<ISoundDevice> device;
     EXPECT_EQ(backend->CreateDevice(unknown, device), DSERR_NODRIVER);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+} // namespace
+
+// Run in a child process under the settings a test chose: opens the default
+// device with headphones off, then on, and prints what came of each.
+int HeadphoneProbeMain()
+{
+    auto backend = CreateOpenAlBackend();
+    const auto entries = backend->EnumerateDevices();
+    if (entries.empty())
+        return 1;
+    for (bool on : {false, true}) {
+        backend->SetHeadphones(on);
+        std::unique_ptr<ISoundDevice> device;
+        const TDSResult opened = backend->CreateDevice(entries[0], device);
+        std::unique_ptr<ISoundBuffer> buffer;
+        const bool plays = opened == DS_OK &&
+                           device->CreateSoundBuffer({k3DFlags, 4000, TWaveFormat::Pcm(1, 22050, 16)}, buffer) == DS_OK;
+        std::printf("%s:%s:%s\n", on ? "on" : "off", plays ? "plays" : "silent",
+                    backend->HeadphonesUnavailable().c_str());
+    }
+    return 0;
+}
+
+namespace {
+
+// Headphones asked for render through HRTF; where OpenAL Soft's settings or
+// its data rule that out, the device opens as plain stereo all the same and
+// says why. OpenAL Soft reads its settings once per process, so each case
+// runs in a child of its own.
+TEST(OpenAlDevice, HeadphonesRenderOrOpenPlainAndSayWhy)
+{
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    struct TCase {
+        const char* Settings;
+        const char* Expected;
+    };
+    const TCase cases[] = {
+        {"", "off:plays:\non:plays:\n"},
+        {"hrtf = false\n",
+         "off:plays:\non:plays:Headphone rendering is switched off in OpenAL Soft's settings (alsoft.conf).\n"},
+        {"hrtf-paths = /nonexistent\n",
+         "off:plays:No head-related transfer function data is installed for this output device.\n"
+         "on:plays:No head-related transfer function data is installed for this output device.\n"},
+    };
+    TTempDir dir;
+    for (const TCase& c : cases) {
+        const auto settings = dir.Path() / "alsoft.conf";
+        std::ofstream(settings) << "[general]\n" << c.Settings;
+        const std::string command = "ALSOFT_DRIVERS=null ALSOFT_CONF='" + settings.string() + "' '" + self +
+                                    "' --headphone-probe";
+        FILE* child = popen(command.c_str(), "r");
+        ASSERT_NE(child, nullptr);
+        std::string output;
+        char line[512];
+        while (std::fgets(line, sizeof line, child))
+            output += line;
+        EXPECT_EQ(pclose(child), 0) << c.Settings;
+        EXPECT_EQ(output, c.Expected) << c.Settings;
+    }
 }
 
 } // namespace

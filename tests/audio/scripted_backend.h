@@ -157,6 +157,10 @@ public:
 
     std::vector<TSoundDeviceEntry> EnumerateDevices() override;
     TDSResult CreateDevice(const TSoundDeviceEntry& entry, std::unique_ptr<ISoundDevice>& device) override;
+    void SetHeadphones(bool on) override { Headphones = on; }
+    std::string HeadphonesUnavailable() const override { return HeadphonesReason; }
+    bool Headphones = false;      // as the mixer set it before its last open
+    std::string HeadphonesReason; // empty: the devices render for headphones
 
     // The next `times` calls of `call` answer `code`; times < 0 means every
     // call until Heal. `call` is a method name ("Lock", "CreateDevice") or

@@ -569,6 +569,9 @@ private:
 
 class TOpenAlBackend final : public ISoundBackend {
 public:
+    void SetHeadphones(bool on) override { m_headphones = on; }
+    std::string HeadphonesUnavailable() const override { return m_headphoneReason; }
+
     std::vector<TSoundDeviceEntry> EnumerateDevices() override
     {
         const std::vector<std::string> names = OpenAlOutputDeviceNames();
@@ -593,13 +596,27 @@ public:
                 return DSERR_NODRIVER;
             name = *found;
         }
-        const ALCint attributes[] = {ALC_MONO_SOURCES, kMonoSources, ALC_STEREO_SOURCES, kStereoSources, 0};
+        // Off means plain stereo panning even where the library's own
+        // settings would switch HRTF on for headphones it detects.
+        const ALCint attributes[] = {ALC_HRTF_SOFT,      m_headphones ? ALC_TRUE : ALC_FALSE,
+                                     ALC_MONO_SOURCES,   kMonoSources,
+                                     ALC_STEREO_SOURCES, kStereoSources,
+                                     0};
+        ALCdevice* alDevice = alcOpenDevice(entry.Guid ? name.c_str() : nullptr);
         std::shared_ptr<TOpenAlCore> core;
-        const TDSResult result = TOpenAlCore::Open(alcOpenDevice(entry.Guid ? name.c_str() : nullptr), attributes, core);
-        if (result == DS_OK)
-            device = std::make_unique<TOpenAlDevice>(core);
+        const TDSResult result = TOpenAlCore::Open(alDevice, attributes, core);
+        if (result != DS_OK)
+            return result;
+        // A device that cannot have HRTF plays plain stereo: the sound goes
+        // on, and the reason is there for whoever asked.
+        m_headphoneReason = OpenAlHeadphoneReason(alDevice, m_headphones);
+        device = std::make_unique<TOpenAlDevice>(core);
         return result;
     }
+
+private:
+    bool m_headphones = false;
+    std::string m_headphoneReason = kNoHeadphoneRendering; // until a device opened
 };
 
 ALCenum LoopbackChannels(int channels)
@@ -627,6 +644,9 @@ public:
         return {{std::nullopt, kOpenAlLoopbackName, kModule},
                 {GuidFromName(kOpenAlLoopbackName), kOpenAlLoopbackName, kModule}};
     }
+
+    void SetHeadphones(bool on) override { m_hrtf = on; }
+    std::string HeadphonesUnavailable() const override { return m_headphoneReason; }
 
     // One device at a time: it is the one Render mixes.
     TDSResult CreateDevice(const TSoundDeviceEntry&, std::unique_ptr<ISoundDevice>& device) override
@@ -671,9 +691,8 @@ public:
             return result;
         // Asked-for HRTF that the library could not set up (no data set
         // for the rate) would render plain stereo without telling.
-        ALCint hrtfStatus = ALC_HRTF_DISABLED_SOFT;
-        alcGetIntegerv(alDevice, ALC_HRTF_STATUS_SOFT, 1, &hrtfStatus);
-        if (m_hrtf && hrtfStatus != ALC_HRTF_ENABLED_SOFT)
+        m_headphoneReason = OpenAlHeadphoneReason(alDevice, m_hrtf);
+        if (m_hrtf && !m_headphoneReason.empty())
             return DSERR_UNSUPPORTED;
         m_device = core;
         device = std::make_unique<TOpenAlDevice>(core);
@@ -696,6 +715,7 @@ private:
     int m_rate;
     int m_channels;
     bool m_hrtf;
+    std::string m_headphoneReason = kNoHeadphoneRendering;
     std::weak_ptr<TOpenAlCore> m_device; // owned by the device object and its buffers
 };
 

@@ -4,6 +4,7 @@
 // of for the listener's roll-off and for deferred settings, and the one
 // listener of its context. Private to openal_backend.cpp.
 
+#include "audio/backends/openal_devices.h"
 #include "audio/backends/sound_backend.h"
 
 #include <AL/al.h>
@@ -82,6 +83,9 @@ public:
     }
     ~TOpenAlCore()
     {
+        const TThreadContextProcs& thread = ThreadContextProcs();
+        if (thread.Get && thread.Get() == m_context)
+            thread.Set(nullptr);
         if (alcGetCurrentContext() == m_context)
             alcMakeContextCurrent(nullptr);
         alcDestroyContext(m_context);
@@ -104,11 +108,18 @@ public:
         return DS_OK;
     }
 
-    // Several devices may be open at once; AL calls go to the current one.
+    // Several devices may be open at once, on several threads (a render to
+    // a file runs beside the window's device); AL calls go to the calling
+    // thread's current context.
     void MakeCurrent()
     {
-        if (alcGetCurrentContext() != m_context)
+        const TThreadContextProcs& thread = ThreadContextProcs();
+        if (thread.Set) {
+            if (thread.Get() != m_context)
+                thread.Set(m_context);
+        } else if (alcGetCurrentContext() != m_context) {
             alcMakeContextCurrent(m_context);
+        }
     }
 
     bool Render(int16_t* out, int frames)

@@ -20,26 +20,6 @@ namespace {
 
 constexpr const char* kNoThreadContext = "ALC_EXT_thread_local_context is not available";
 
-struct TThreadContextProcs {
-    PFNALCSETTHREADCONTEXTPROC Set = nullptr;
-    PFNALCGETTHREADCONTEXTPROC Get = nullptr;
-};
-
-const TThreadContextProcs& ThreadContextProcs()
-{
-    static const TThreadContextProcs procs = [] {
-        TThreadContextProcs p;
-        if (alcIsExtensionPresent(nullptr, "ALC_EXT_thread_local_context") == ALC_TRUE) {
-            p.Set = reinterpret_cast<PFNALCSETTHREADCONTEXTPROC>(alcGetProcAddress(nullptr, "alcSetThreadContext"));
-            p.Get = reinterpret_cast<PFNALCGETTHREADCONTEXTPROC>(alcGetProcAddress(nullptr, "alcGetThreadContext"));
-        }
-        if (!p.Set || !p.Get)
-            p = {};
-        return p;
-    }();
-    return procs;
-}
-
 // Makes a context current on this thread for a scope, then puts back the
 // thread's previous one. Only made once ThreadContextProcs() has both.
 class TThreadContext {

@@ -223,6 +223,13 @@ public:
     // The default device first, with no id, then every output device.
     virtual std::vector<TSoundDeviceEntry> EnumerateDevices() = 0;
     virtual TDSResult CreateDevice(const TSoundDeviceEntry& entry, std::unique_ptr<ISoundDevice>& device) = 0;
+    // Headphone rendering (3D audio through a head-related transfer
+    // function) for the devices opened from now on.
+    virtual void SetHeadphones(bool on) { (void)on; }
+    // Why the last device opened cannot render for headphones; empty when
+    // it can (or renders for them now).
+    virtual std::string HeadphonesUnavailable() const { return kNoHeadphoneRendering; }
+    static constexpr const char* kNoHeadphoneRendering = "This sound system cannot render for headphones.";
 };
 
 // What a loopback back end adds: the mix of its open device rendered into
@@ -238,7 +245,9 @@ public:
     virtual void Render(int16_t* out, int frames) = 0;
 };
 
-// OpenAL Soft on the real output devices.
+// OpenAL Soft on the real output devices. With headphones asked for, a
+// device that cannot render for them opens as plain stereo all the same,
+// and HeadphonesUnavailable says why.
 std::unique_ptr<ISoundBackend> CreateOpenAlBackend();
 // OpenAL Soft on an ALC_SOFT_loopback device; the same object renders.
 // With hrtf, the mix is rendered for headphones through OpenAL Soft's HRTF
