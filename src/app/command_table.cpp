@@ -2,6 +2,7 @@
 // panel handler it runs and the rule that enables it, and each menu as a
 // list of command names.
 #include "app/command_map.h"
+#include "app/listening_options.h"
 #include "app/frm_main.h"
 #include "audio/sound_services.h"
 #include "catalog/catalog_panel.h"
@@ -86,6 +87,10 @@ void TfrmMain::BuildCommands()
          [music] { return music->PlaySongSampleUpdate(); }},
         {"StopSongSample", "Playlist", "Stop", {}, [music] { music->StopSongSampleExecute(); },
          [music] { return music->StopSongSampleUpdate(); }},
+        {"Headphones", "Options", "Headphones (3D audio)",
+         "|Render the scene for headphones: sounds behind, above and beside you are heard there.",
+         [this] { m_listening->SetHeadphones(m_commands->Action("Headphones")->isChecked()); },
+         [this] { return m_listening->UpdateHeadphones(m_commands->Action("Headphones")); }, true},
         {"Sleep0", "Options", "Off", "|Play on until stopped.", [this] { SetSleepTimer(0); }, {}, true},
         {"Sleep15", "Options", "15 Minutes", "|Fade out and stop in 15 minutes.", [this] { SetSleepTimer(15); }, {},
          true},
@@ -142,7 +147,12 @@ void TfrmMain::BuildMenus()
     m_commands->Fill(bar->addMenu(QStringLiteral("&Ambitone")), ambitone);
     m_commands->Fill(bar->addMenu(QStringLiteral("&Samples")), samples);
     m_commands->Fill(bar->addMenu(QStringLiteral("&View")), {"ViewAmbitone", "ViewMusic"});
-    m_commands->Fill(bar->addMenu(QStringLiteral("&Options")),
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+    options->setToolTipsVisible(true); // why Headphones cannot be had
+    m_commands->Fill(options, {"Headphones"});
+    options->addMenu(m_listening->DeviceMenu(options));
+    options->addSeparator();
+    m_commands->Fill(options,
                      {{"Stop After", {"Sleep0", "-", "Sleep15", "Sleep30", "Sleep45", "Sleep60", "Sleep90"}}});
     m_commands->Fill(bar->addMenu(QStringLiteral("&Help")), {"HelpContents", "-", "AboutAmbitone"});
 

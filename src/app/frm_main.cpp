@@ -1,5 +1,6 @@
 #include "app/frm_main.h"
 
+#include "app/listening_options.h"
 #include "app/mpris.h"
 #include "music/mpeg_library.h"
 #include "audio/ds_mixer.h"
@@ -64,6 +65,9 @@ TfrmMain::TfrmMain(const TMainWindowEnvironment& environment, QWidget* parent)
         MpegMessageBox, [this](const std::string& text) { m_prompts->ShowError(QString::fromStdString(text)); });
     m_musicOffline = environment.MusicOffline;
     BuildWindow();
+    m_listening = new TListeningOptions(m_sound->WaveMixer(), *m_settings,
+                                        [this](const QString& text) { statusBar()->showMessage(text); }, this);
+    Guarded(m_prompts, [this] { m_listening->Restore(); });
     BuildCommands();
     BuildMenus();
     WirePanels();

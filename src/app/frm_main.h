@@ -25,6 +25,7 @@ class TCatalogPanel;
 class TCommandMap;
 class THelpRouter;
 class TLibraryTables;
+class TListeningOptions;
 class TMusicPage;
 class TSleepTimer;
 class TMprisPlayer;
@@ -94,6 +95,8 @@ public:
     // seconds and stops `minutes` from now; 0 is Off.
     void SetSleepTimer(int minutes);
     TMprisPlayer* MediaPlayer() const { return m_mpris; }
+    // Options > Headphones (3D audio) and Options > Output Device.
+    TListeningOptions& Listening() const { return *m_listening; }
     TSleepTimer& SleepTimer() const { return *m_sleep; }
     QLabel* lblSleep = nullptr; // the time left, in the status bar
     void ImportAmbitoneExecute();
@@ -133,6 +136,7 @@ private:
     TMusicPage* m_musicPage = nullptr;
     bool m_musicOffline = false;
     std::unique_ptr<TSleepTimer> m_sleep;
+    TListeningOptions* m_listening = nullptr;
     TMprisPlayer* m_mpris = nullptr;
     std::function<void(const std::string&)> m_previousMpegMessageBox;
     bool m_firstShowDone = false;

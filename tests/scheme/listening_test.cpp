@@ -2,6 +2,8 @@
 // scene through the listener, shows the time left and stops as Stop does.
 #include "scheme_rows_fixture.h"
 
+#include "app/listening_options.h"
+#include "audio/backends/sound_backend.h"
 #include "audio/ds_mixer.h"
 #include "audio/sound_services.h"
 #include "playback/scheduler.h"
@@ -9,6 +11,12 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+
+#include <array>
+#include <string>
+#include <vector>
 
 TEST_F(TSchemeRowsTest, StopAfterFadesTheSceneAndStopsItAsStopDoes)
 {
@@ -45,4 +53,135 @@ TEST_F(TSchemeRowsTest, StopAfterFadesTheSceneAndStopsItAsStopDoes)
     ASSERT_TRUE(Ui().Trigger("Sleep0"));
     EXPECT_EQ(listener.Gain(), 1.0f);
     EXPECT_TRUE(Panel().Scheduler().Playing());
+}
+
+namespace {
+
+// The window's loopback device under other names, with or without
+// headphone rendering; remembers which entries were opened.
+class TNamedDevices : public ISoundBackend {
+public:
+    TNamedDevices(std::unique_ptr<ISoundBackend> inner, std::vector<std::string> names, std::string noHeadphones,
+                  std::vector<std::string>& opened)
+        : m_inner(std::move(inner)), m_names(std::move(names)), m_noHeadphones(std::move(noHeadphones)),
+          m_opened(opened)
+    {
+    }
+    std::vector<TSoundDeviceEntry> EnumerateDevices() override
+    {
+        std::vector<TSoundDeviceEntry> entries{{std::nullopt, m_names.front(), "test"}};
+        for (size_t i = 0; i < m_names.size(); ++i)
+            entries.push_back({std::array<uint8_t, 16>{uint8_t(i + 1)}, m_names[i], "test"});
+        return entries;
+    }
+    TDSResult CreateDevice(const TSoundDeviceEntry& entry, std::unique_ptr<ISoundDevice>& device) override
+    {
+        m_opened.push_back(entry.Guid ? entry.Description : "default");
+        return m_inner->CreateDevice(entry, device);
+    }
+    void SetHeadphones(bool on) override
+    {
+        if (m_noHeadphones.empty())
+            m_inner->SetHeadphones(on);
+    }
+    std::string HeadphonesUnavailable() const override
+    {
+        return m_noHeadphones.empty() ? m_inner->HeadphonesUnavailable() : m_noHeadphones;
+    }
+
+private:
+    std::unique_ptr<ISoundBackend> m_inner;
+    std::vector<std::string> m_names;
+    std::string m_noHeadphones;
+    std::vector<std::string>& m_opened;
+};
+
+class ListeningOptions : public TSchemeRowsTest {
+protected:
+    void Devices(std::vector<std::string> names, std::string noHeadphones = {})
+    {
+        WrapSoundBackend = [=, this](std::unique_ptr<ISoundBackend> inner) {
+            return std::make_unique<TNamedDevices>(std::move(inner), names, noHeadphones, opened);
+        };
+    }
+    // A looping row playing.
+    void PlayARow()
+    {
+        Start();
+        Use("rain.wav");
+        Row(0).FreqSlider->setValue(100);
+        ASSERT_TRUE(Ui().Trigger("PlayScheme"));
+        ASSERT_GT(RenderPeak(200), 1000);
+    }
+    // The scheme plays on, heard on the device.
+    void ExpectPlaying()
+    {
+        EXPECT_TRUE(Panel().Scheduler().Playing());
+        EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
+        EXPECT_GT(RenderPeak(200), 1000);
+    }
+    TMMDSWaveMixer& Mixer() { return *Window->Sound().WaveMixer(); }
+    QString StatusLine() { return Window->statusBar()->currentMessage(); }
+    std::vector<std::string> opened;
+};
+
+} // namespace
+
+TEST_F(ListeningOptions, HeadphonesGoOnWhileASchemePlaysAndAreKept)
+{
+    PlayARow();
+    Ui().Update();
+    ASSERT_TRUE(Ui().Enabled("Headphones"));
+    EXPECT_FALSE(Ui().Action("Headphones")->isChecked());
+    ASSERT_TRUE(Ui().Trigger("Headphones"));
+    EXPECT_TRUE(Mixer().Headphones());
+    EXPECT_TRUE(Mixer().IsOpen());
+    ExpectPlaying();
+    EXPECT_EQ(StatusLine(), "Headphones (3D audio) on.");
+
+    CloseAndDestroy();
+    TWindowTest::Open();
+    EXPECT_TRUE(Mixer().Headphones());
+    Ui().Update();
+    EXPECT_TRUE(Ui().Action("Headphones")->isChecked());
+}
+
+TEST_F(ListeningOptions, WithoutHeadphoneRenderingTheCommandSaysWhyAndStereoPlays)
+{
+    Devices({"Speakers"}, "No head-related transfer function data is installed for this output device.");
+    Settings->setValue("Headphones", true); // kept from a machine that had it
+    PlayARow();
+    Ui().Update();
+    EXPECT_FALSE(Ui().Enabled("Headphones"));
+    EXPECT_FALSE(Ui().Action("Headphones")->isChecked());
+    EXPECT_EQ(Ui().Action("Headphones")->toolTip(),
+              "No head-related transfer function data is installed for this output device.");
+    ExpectPlaying();
+}
+
+TEST_F(ListeningOptions, TheOutputDeviceIsChosenKeptAndFallsBackWhenGone)
+{
+    Devices({"Speakers", "USB Headset"});
+    PlayARow();
+    QMenu* menu = TWindowDriver::SubMenu(Ui().TopMenu("Options"), "Output Device");
+    ASSERT_NE(menu, nullptr);
+    QStringList captions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            captions << action->text();
+    EXPECT_EQ(captions, QStringList({"Default (Speakers)", "Speakers", "USB Headset"}));
+    EXPECT_TRUE(menu->actions().front()->isChecked());
+
+    menu->actions().back()->trigger();
+    EXPECT_EQ(Mixer().DeviceID(), 2);
+    EXPECT_EQ(opened.back(), "USB Headset");
+    ExpectPlaying();
+    EXPECT_EQ(Settings->value("OutputDevice").toString(), "USB Headset");
+
+    CloseAndDestroy();
+    Devices({"Speakers"});
+    TWindowTest::Open();
+    EXPECT_EQ(Mixer().DeviceID(), 0);
+    EXPECT_EQ(StatusLine(), "The output device \"USB Headset\" is not connected; playing on the default device.");
+    EXPECT_EQ(Settings->value("OutputDevice").toString(), "USB Headset"); // back when it is
 }

@@ -127,7 +127,7 @@ TMainWindowEnvironment TWindowTest::Environment()
     environment.SoundBackend = [this] {
         TLoopbackBackend loopback = CreateOpenAlLoopbackBackend();
         Loopback = loopback.Renderer;
-        return std::move(loopback.Backend);
+        return WrapSoundBackend ? WrapSoundBackend(std::move(loopback.Backend)) : std::move(loopback.Backend);
     };
     return environment;
 }

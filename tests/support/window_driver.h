@@ -99,6 +99,9 @@ protected:
     // No output mixer unless a test gives one: the machine's own must not
     // decide what a test sees.
     std::function<std::unique_ptr<IMixerBackend>()> MixerBackend = [] { return std::unique_ptr<IMixerBackend>(); };
+    // Stands in front of the loopback back end when set (other device
+    // lists, devices without headphone rendering).
+    std::function<std::unique_ptr<ISoundBackend>(std::unique_ptr<ISoundBackend>)> WrapSoundBackend;
     std::unique_ptr<TfrmMain> Window;
     ILoopbackRenderer* Loopback = nullptr; // the open window's device
 
