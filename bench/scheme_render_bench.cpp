@@ -1,17 +1,17 @@
-// links: ambitone_playback ambitone_tool
+// links: ambitone_playback ambitone_render
 //
 // `ambitone-tool render-scheme` on a scheme of 16 rows: two looping rows and
 // fourteen firing every 3 to 24 s, most of them moving (circles and passes at
 // every speed), some in repeat bursts or randomized, over 1 to 4 s samples
 // at 44100 and 22050 Hz, so that most rows sound at once. Each run renders
 // two loops of 60 s through the loopback device, store reads and WAV
-// writing included, exactly as the subcommand does.
+// writing (through libsndfile) included, exactly as the subcommand does.
 //
 // The reference is the audio time itself: the render must take at most 2% of
 // it in wall time (50 times real time).
+#include "render/scheme_render.h"
 #include "store/database.h"
 #include "store/table.h"
-#include "tool/scheme_render.h"
 
 #include <benchmark/benchmark.h>
 

@@ -52,6 +52,9 @@ void TfrmMain::BuildCommands()
         {"RepeatOnPlay", "Location", "Repeat on Play", {}, [scheme] { scheme->RepeatOnPlayExecute(); }, highlighted},
         {"SetSoundPattern", "Location", "Pattern", "Set sound pattern", [scheme] { scheme->SetSoundPatternExecute(); },
          highlighted},
+        {"RenderToFile", "Scheme", "Render to File...",
+         "Render|Mix the open scheme to a WAV, FLAC or Ogg Vorbis file.", [this] { RenderToFileExecute(); },
+         [list] { return list->OpenSchemeIndex() >= 0; }},
         {"PlayScheme", "Scheme", "Play", {}, [scheme] { scheme->PlaySchemeExecute(); }, {}, true},
         {"StopScheme", "Scheme", "Stop", {}, [scheme] { scheme->StopSchemeExecute(); }},
         {"PlaySchemeSample", "Scheme", "Play Sample", {}, [scheme] { scheme->PlaySchemeSampleExecute(); }, highlighted},
@@ -132,7 +135,7 @@ void TfrmMain::BuildMenus()
     const std::vector<TMenuLine> ambitone = {
         "PlaySchemeSample", "RemoveSample", "-", "SetSoundPattern", {"Frequency", {"RandomizeSample", "RepeatOnPlay"}},
         "-", "MuteSchemeSample", "SoloSchemeSample", "UnmuteAllSchemeSample", "-", "SampleFixEndingPop", "-",
-        "ClearAllSchemeSamples"};
+        "ClearAllSchemeSamples", "-", "RenderToFile"};
     const std::vector<TMenuLine> samples = {
         "PlaySample", "UseSample", "DeleteSample", "-",
         {"Category", {"NewCategory", "NewSubCategory", "RemoveCategory", "-", "ImportCategory", "ExportCategory"}},

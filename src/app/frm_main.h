@@ -100,6 +100,8 @@ public:
     TSleepTimer& SleepTimer() const { return *m_sleep; }
     QLabel* lblSleep = nullptr; // the time left, in the status bar
     void ImportAmbitoneExecute();
+    // Ambitone > Render to File... (render_dialog.cpp).
+    void RenderToFileExecute();
     void ReadSchemePackage(const QString& path);
     // The idle-time update of every action: ActionList1Update, then each
     // action's own enabling rule.

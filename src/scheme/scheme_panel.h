@@ -87,6 +87,10 @@ public:
     // ----- the rows (scheme_rows.cpp)
     void LoadScheme();
     void UnloadScheme();
+    // Writes every row and the loop length of the open scheme to the store
+    // in one transaction, leaving the scheme open (the Schemes cursor on
+    // its row).
+    void WriteBack();
     // Builds row i from the current SchemeData and SoundCatalog rows.
     void BuildSampleRow(int i);
     void UpdatePeriodDisplay(int i);

@@ -403,15 +403,11 @@ void TSchemePanel::WriteRowBack(TSampleSlot& slot)
     edit.Post();
 }
 
-void TSchemePanel::UnloadScheme()
+void TSchemePanel::WriteBack()
 {
     TTable& schemes = *m_tables.tblSchemes;
     if (!schemes.Active())
         return;
-    if (m_rowDialog)
-        m_rowDialog->close(); // its choices reach the record before it is stored
-    txtEditName->hide();
-    m_renamedRow = -1;
     // Every row is written back, changed or not, and the loop length with
     // them, in one transaction: a failure leaves the scheme as it was stored.
     try {
@@ -434,6 +430,18 @@ void TSchemePanel::UnloadScheme()
         }
         throw;
     }
+}
+
+void TSchemePanel::UnloadScheme()
+{
+    TTable& schemes = *m_tables.tblSchemes;
+    if (!schemes.Active())
+        return;
+    if (m_rowDialog)
+        m_rowDialog->close(); // its choices reach the record before it is stored
+    txtEditName->hide();
+    m_renamedRow = -1;
+    WriteBack();
     // The controls wait for the next scheme's rows; the session's rows go
     // with their channels, and a loop that plays goes on, as it does when
     // the open scheme is deleted.

@@ -43,7 +43,8 @@ std::string ToolUsage()
            "               [--frequency F] [--loop]\n"
            "                  play IN on one channel of the 3D mixer, offline at\n"
            "                  44100 Hz stereo, and write what the listener hears\n"
-           "                  to OUT (by default until the play ends, plus 100 ms)\n"
+           "                  to OUT, a .wav, .flac or .ogg file (by default until\n"
+           "                  the play ends, plus 100 ms)\n"
            "  play IN [the same options]\n"
            "                  play IN the same way on the sound card\n"
            "  play-mp3 FILE [--seconds S] [--seek FRAME] [--volume V] [--out OUT]\n"
@@ -51,16 +52,18 @@ std::string ToolUsage()
            "                  source, gain stage 0..32768 with 16384 unity, wave\n"
            "                  output) on the sound card; with --out, on a loopback\n"
            "                  device, writing the PCM the output received to OUT\n"
-           "  render-scheme DATA_DIR TITLE OUT [--seconds S] [--start HH:MM:SS.mmm]\n"
-           "                [--headphones] [--sleep-after S]\n"
+           "                  (.wav, .flac or .ogg)\n"
+           "  render-scheme DATA_DIR TITLE OUT.(wav|flac|ogg) [--seconds S]\n"
+           "                [--start HH:MM:SS.mmm] [--headphones] [--sleep-after S]\n"
            "                  play the scheme TITLE of the record store in DATA_DIR\n"
            "                  from its start on a virtual clock (set to --start,\n"
            "                  UTC, default midnight) and write what the listener\n"
-           "                  hears to OUT (one loop by default; --headphones uses\n"
-           "                  HRTF); prints t=SECONDS row=INDEX event=fire|repeat|end\n"
-           "                  for each firing, replay and end of a burst; with\n"
-           "                  --sleep-after the last 30 s before S fade to silence\n"
-           "                  and the scheme stops there\n"
+           "                  hears to OUT as WAV, FLAC or Ogg Vorbis by its\n"
+           "                  extension (one loop by default, at most 36000 s;\n"
+           "                  --headphones uses HRTF); prints t=SECONDS row=INDEX\n"
+           "                  event=fire|repeat|end for each firing, replay and end\n"
+           "                  of a burst; with --sleep-after the last 30 s before S\n"
+           "                  fade to silence and the scheme stops there\n"
            "  container-pack IN OUT [--password P] [--level N] [--gap G] [--chunk BYTES]\n"
            "                  write IN's bytes into a package container OUT (level 2,\n"
            "                  gap 0 and no password by default; --chunk splits the\n"
@@ -126,11 +129,15 @@ int RunToolCommand(const std::vector<std::string>& args)
     return 1;
 }
 
-double ParseSecondsOption(const std::string& text)
+double ParseSecondsOption(const std::string& text, double longest)
 {
     char* end = nullptr;
     const double seconds = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(seconds > 0 && seconds <= 3600))
-        throw EAmbitoneError("ambitone-tool: --seconds must lie in (0, 3600], not \"" + text + "\"");
+    if (text.empty() || *end != '\0' || !(seconds > 0 && seconds <= longest)) {
+        char bound[32];
+        std::snprintf(bound, sizeof bound, "%g", longest);
+        throw EAmbitoneError("ambitone-tool: --seconds must lie in (0, " + std::string(bound) + "], not \"" + text +
+                             "\"");
+    }
     return seconds;
 }

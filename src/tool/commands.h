@@ -8,5 +8,5 @@
 int RunToolCommand(const std::vector<std::string>& args);
 std::string ToolUsage();
 
-// The value of a --seconds option: a number in (0, 3600].
-double ParseSecondsOption(const std::string& text);
+// The value of a --seconds option: a number in (0, longest].
+double ParseSecondsOption(const std::string& text, double longest = 3600);

@@ -1,13 +1,14 @@
 // ambitone-tool play-mp3 FILE: a song through the music page's chain, the
 // MPEG source, the gain stage and the wave output, on the sound card or,
-// with --out, on a loopback device whose received PCM is written out.
+// with --out, on a loopback device whose received PCM is written out (WAV,
+// FLAC or Ogg Vorbis by the name's extension).
 #include "base/clock.h"
 #include "base/error.h"
 #include "tool/commands.h"
 #include "music/mpeg_file.h"
 #include "music/volume.h"
 #include "music/wave_out.h"
-#include "tool/wav_writer.h"
+#include "render/sound_file_writer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -20,7 +21,7 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: ambitone-tool play-mp3 FILE [--seconds S] [--seek FRAME] [--volume V] [--out OUT.wav]\n";
+    "Usage: ambitone-tool play-mp3 FILE [--seconds S] [--seek FRAME] [--volume V] [--out OUT.(wav|flac|ogg)]\n";
 
 struct TPlayOptions {
     std::string In;
@@ -68,6 +69,8 @@ TPlayOptions ParsePlayOptions(const std::vector<std::string>& args)
     if (positional.size() != 1)
         throw EAmbitoneError(kUsage);
     options.In = positional[0];
+    if (!options.Out.empty())
+        DetectSoundFileFormat(options.Out); // refused before the song plays
     return options;
 }
 
@@ -132,8 +135,13 @@ int RunPlayMp3Command(const std::vector<std::string>& args)
     if (!options.Out.empty()) {
         if (!format)
             throw EAmbitoneError("ambitone-tool: the output received no format");
-        TWaveFormat pcm = TWaveFormat::Pcm(format->nChannels, format->nSamplesPerSec, format->wBitsPerSample);
-        WritePcmWaveFile(options.Out, pcm, received.data(), static_cast<uint32_t>(received.size()));
+        if (format->wBitsPerSample != 16 || format->nBlockAlign == 0)
+            throw EAmbitoneError("ambitone-tool: the output received no 16-bit PCM");
+        // The MPEG source hands on whole frames only.
+        const int64_t frames = static_cast<int64_t>(received.size() / format->nBlockAlign);
+        TSoundFileWriter writer(options.Out, format->nChannels, static_cast<int>(format->nSamplesPerSec), frames);
+        writer.Write(reinterpret_cast<const int16_t*>(received.data()), frames);
+        writer.Commit();
     }
     std::printf("FileName=%s\nFrames=%d\nSampleRate=%d\nChannels=%d\nBitRate=%d\nBytes=%zu\nSeconds=%.3f\n"
                 "Ended=%s\n",

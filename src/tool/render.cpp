@@ -1,13 +1,14 @@
 // ambitone-tool render IN OUT [options]: what the listener hears when IN
 // plays on one channel of the main window's mixer, rendered offline on a
-// loopback device at 44100 Hz, 16-bit stereo. ambitone-tool play IN: the
-// same on the real output device, in real time.
+// loopback device at 44100 Hz, 16-bit stereo, written as WAV, FLAC or Ogg
+// Vorbis by OUT's extension. ambitone-tool play IN: the same on the real
+// output device, in real time.
 #include "audio/backends/sound_backend.h"
 #include "audio/ds_channel.h"
 #include "audio/ds_mixer.h"
 #include "audio/main_mixer.h"
 #include "base/clock.h"
-#include "tool/wav_writer.h"
+#include "render/sound_file_writer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -124,22 +125,23 @@ constexpr int64_t kLongestPlayMs = 60LL * 60 * 1000;
 
 int RunRenderCommand(const std::vector<std::string>& args)
 {
-    const char* usage = "Usage: ambitone-tool render IN.wav OUT.wav [--position X,Y,Z] [--seconds S] "
+    const char* usage = "Usage: ambitone-tool render IN.wav OUT.(wav|flac|ogg) [--position X,Y,Z] [--seconds S] "
                         "[--volume V] [--frequency F] [--loop]\n";
     TRenderOptions options = ParseOptions(args, 2, usage);
     TLoopbackBackend loopback = CreateOpenAlLoopbackBackend(44100, 2);
     TRenderSession session(*loopback.Backend, options);
     ILoopbackRenderer& renderer = *loopback.Renderer;
     const int stepFrames = renderer.SampleRate() * kStepMs / 1000;
-    std::vector<int16_t> output;
     std::vector<int16_t> step(static_cast<size_t>(stepFrames) * renderer.Channels());
 
     session.Channel->Play();
     const int64_t limitMs = options.Seconds ? static_cast<int64_t>(*options.Seconds * 1000 + 0.5) : kLongestPlayMs;
+    const int64_t limitSteps = (limitMs + kStepMs - 1) / kStepMs;
+    TSoundFileWriter writer(options.Out, renderer.Channels(), renderer.SampleRate(), limitSteps * stepFrames);
     int64_t tailMs = -1; // after the end: 100 ms more
     for (int64_t t = 0; t < limitMs; t += kStepMs) {
         renderer.Render(step.data(), stepFrames);
-        output.insert(output.end(), step.begin(), step.end());
+        writer.Write(step.data(), stepFrames);
         session.Clock.Advance(kStepMs);
         if (!options.Seconds) {
             // The 100 ms after the end is seen are rendered whole.
@@ -149,13 +151,10 @@ int RunRenderCommand(const std::vector<std::string>& args)
                 tailMs = 0;
         }
     }
-    TWaveFormat format = TWaveFormat::Pcm(static_cast<uint16_t>(renderer.Channels()),
-                                          static_cast<uint32_t>(renderer.SampleRate()), 16);
-    WritePcmWaveFile(options.Out, format, reinterpret_cast<const uint8_t*>(output.data()),
-                     static_cast<uint32_t>(output.size() * sizeof(int16_t)));
-    std::printf("SampleRate=%d\nChannels=%d\nFrames=%zu\nSeconds=%.3f\nPlayEnded=%s\n", renderer.SampleRate(),
-                renderer.Channels(), output.size() / renderer.Channels(),
-                double(output.size() / renderer.Channels()) / renderer.SampleRate(),
+    writer.Commit();
+    const int64_t frames = writer.FramesWritten();
+    std::printf("SampleRate=%d\nChannels=%d\nFrames=%lld\nSeconds=%.3f\nPlayEnded=%s\n", renderer.SampleRate(),
+                renderer.Channels(), static_cast<long long>(frames), double(frames) / renderer.SampleRate(),
                 session.Ended ? "true" : "false");
     return 0;
 }

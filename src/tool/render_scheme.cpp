@@ -1,10 +1,12 @@
-// ambitone-tool render-scheme DATA_DIR TITLE OUT.wav: a stored scheme played
-// from its start by the scheduler and rendered offline (scheme_render.h),
-// with one line per scheduler event and the usual Name=value summary.
+// ambitone-tool render-scheme DATA_DIR TITLE OUT.(wav|flac|ogg): a stored
+// scheme played from its start by the scheduler and rendered offline
+// (render/scheme_render.h), with one line per scheduler event and the usual
+// Name=value summary.
 #include "base/error.h"
+#include "render/scheme_render.h"
 #include "tool/commands.h"
-#include "tool/scheme_render.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,8 +14,30 @@
 
 namespace {
 
-const char* const kUsage = "Usage: ambitone-tool render-scheme DATA_DIR TITLE OUT.wav [--seconds S] "
+const char* const kUsage = "Usage: ambitone-tool render-scheme DATA_DIR TITLE OUT.(wav|flac|ogg) [--seconds S] "
                            "[--start HH:MM:SS.mmm] [--headphones] [--sleep-after S]\n";
+
+// "HH:MM:SS" or "HH:MM:SS.mmm" to milliseconds since midnight.
+int64_t ParseTimeOfDay(const std::string& text)
+{
+    auto digits = [&](size_t at, size_t count) {
+        int value = 0;
+        for (size_t i = at; i < at + count; ++i) {
+            if (i >= text.size() || text[i] < '0' || text[i] > '9')
+                return -1;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    const bool withMs = text.size() == 12;
+    const bool shapeOk =
+        (text.size() == 8 || withMs) && text[2] == ':' && text[5] == ':' && (!withMs || text[8] == '.');
+    const int hours = shapeOk ? digits(0, 2) : -1, minutes = shapeOk ? digits(3, 2) : -1;
+    const int seconds = shapeOk ? digits(6, 2) : -1, ms = !shapeOk ? -1 : withMs ? digits(9, 3) : 0;
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59 || ms < 0)
+        throw EAmbitoneError("ambitone-tool: --start takes HH:MM:SS.mmm (UTC), not \"" + text + "\"");
+    return ((hours * 60LL + minutes) * 60 + seconds) * 1000 + ms;
+}
 
 const char* EventName(TPlaybackEvent event)
 {
@@ -40,13 +64,13 @@ TSchemeRenderOptions ParseSchemeOptions(const std::vector<std::string>& args)
             return args[++i];
         };
         if (a == "--seconds") {
-            options.Seconds = ParseSecondsOption(value());
+            options.Seconds = ParseSecondsOption(value(), kLongestRenderSeconds);
         } else if (a == "--start") {
             options.StartMs = ParseTimeOfDay(value());
         } else if (a == "--headphones") {
             options.Headphones = true;
         } else if (a == "--sleep-after") {
-            options.SleepAfter = ParseSecondsOption(value());
+            options.SleepAfter = ParseSecondsOption(value(), kLongestRenderSeconds);
         } else if (a.rfind("--", 0) == 0) {
             throw EAmbitoneError("ambitone-tool: unknown option " + a + "\n" + kUsage);
         } else {

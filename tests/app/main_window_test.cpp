@@ -147,6 +147,7 @@ TEST_F(TMainWindowTest, EveryActionHasItsCaptionAndCategory)
         {"RandomizeSample", "Scheme", "Randomize"},
         {"RepeatOnPlay", "Location", "Repeat on Play"},
         {"SetSoundPattern", "Location", "Pattern"},
+        {"RenderToFile", "Scheme", "Render to File..."},
         {"PlayScheme", "Scheme", "Play"},
         {"StopScheme", "Scheme", "Stop"},
         {"PlaySchemeSample", "Scheme", "Play Sample"},
@@ -167,6 +168,7 @@ TEST_F(TMainWindowTest, EveryActionHasItsCaptionAndCategory)
         {"RemoveSong", "Playlist", "Delete"},
         {"PlaySongSample", "Playlist", "Play"},
         {"StopSongSample", "Playlist", "Stop"},
+        {"Headphones", "Options", "Headphones (3D audio)"},
         {"Sleep0", "Options", "Off"},
         {"Sleep15", "Options", "15 Minutes"},
         {"Sleep30", "Options", "30 Minutes"},
@@ -200,7 +202,7 @@ TEST_F(TMainWindowTest, MenusHoldTheirItemsInOrder)
     EXPECT_EQ(TWindowDriver::MenuItems(ambitone),
               QStringList({"PlaySchemeSample", "RemoveSample", "-", "SetSoundPattern", "[Frequency]", "-",
                            "MuteSchemeSample", "SoloSchemeSample", "UnmuteAllSchemeSample", "-",
-                           "SampleFixEndingPop", "-", "ClearAllSchemeSamples"}));
+                           "SampleFixEndingPop", "-", "ClearAllSchemeSamples", "-", "RenderToFile"}));
     EXPECT_EQ(TWindowDriver::MenuItems(Ui().SubMenu(ambitone, "Frequency")), QStringList({"RandomizeSample", "RepeatOnPlay"}));
     const QStringList samples = {"PlaySample", "UseSample",    "DeleteSample",  "-", "[Category]", "-",
                                  "FixEndingPop", "-", "ImportSamples", "ExportSample"};
@@ -208,6 +210,8 @@ TEST_F(TMainWindowTest, MenusHoldTheirItemsInOrder)
                                   "ExportCategory"};
     EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("Samples")), samples);
     EXPECT_EQ(TWindowDriver::MenuItems(Ui().SubMenu(Ui().TopMenu("Samples"), "Category")), category);
+    EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("Options")),
+              QStringList({"Headphones", "[Output Device]", "-", "[Stop After]"}));
     EXPECT_EQ(TWindowDriver::MenuItems(Ui().TopMenu("Help")), QStringList({"HelpContents", "-", "AboutAmbitone"}));
 
     EXPECT_EQ(TWindowDriver::MenuItems(Ui().Popup("SchemeListPopup")),

@@ -3,6 +3,7 @@
 #include "scheme_rows_fixture.h"
 
 #include "app/listening_options.h"
+#include "app/render_dialog.h"
 #include "audio/backends/sound_backend.h"
 #include "audio/ds_mixer.h"
 #include "audio/sound_services.h"
@@ -10,11 +11,20 @@
 #include "playback/scheme_session.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QProgressBar>
+#include <QTimeEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 
+#include <sndfile.h>
+
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -120,6 +130,27 @@ protected:
         EXPECT_TRUE(Row(0).Row->Channel().IsPlaying());
         EXPECT_GT(RenderPeak(200), 1000);
     }
+    // Plays the user's part in Render to File: a length, a file, Render;
+    // the window's own device mixes on this thread meanwhile.
+    // `whileRendering` runs once the worker is going.
+    TScriptedPrompts::TDialogScript RenderScript(const QString& path, QTime length,
+                                                 std::function<void(TfrmRenderDialog&)> whileRendering = {})
+    {
+        return [this, path, length, whileRendering](QDialog& d) {
+            auto& dialog = static_cast<TfrmRenderDialog&>(d);
+            dialog.edtLength->setTime(length);
+            dialog.edtFile->setText(path);
+            dialog.btnRender->click();
+            EXPECT_TRUE(dialog.Rendering());
+            if (whileRendering)
+                whileRendering(dialog);
+            while (dialog.Rendering()) {
+                RenderPeak(10);
+                QCoreApplication::processEvents();
+            }
+            return dialog.result();
+        };
+    }
     TMMDSWaveMixer& Mixer() { return *Window->Sound().WaveMixer(); }
     QString StatusLine() { return Window->statusBar()->currentMessage(); }
     std::vector<std::string> opened;
@@ -184,4 +215,65 @@ TEST_F(ListeningOptions, TheOutputDeviceIsChosenKeptAndFallsBackWhenGone)
     EXPECT_EQ(Mixer().DeviceID(), 0);
     EXPECT_EQ(StatusLine(), "The output device \"USB Headset\" is not connected; playing on the default device.");
     EXPECT_EQ(Settings->value("OutputDevice").toString(), "USB Headset"); // back when it is
+}
+
+TEST_F(ListeningOptions, RenderToFileMixesTheOpenSchemeAsStoredWhileTheWindowPlaysOn)
+{
+    PlayARow(); // its looping frequency is not stored yet
+    const std::vector<int32_t> storedBefore = Stored("Freq");
+    int defaultLength = 0;
+    const QString flac = TempPath("Alpha.flac");
+    Prompts.AnswerDialog([&](QDialog& d) {
+        defaultLength = QTime(0, 0).secsTo(static_cast<TfrmRenderDialog&>(d).edtLength->time());
+        return RenderScript(flac, QTime(0, 0, 3))(d);
+    });
+    ASSERT_TRUE(Ui().Trigger("RenderToFile"));
+    EXPECT_EQ(Prompts.Texts("error"), QStringList{});
+    EXPECT_EQ(defaultLength, Panel().Scheduler().LoopLength()); // one loop unless chosen
+    EXPECT_NE(Stored("Freq"), storedBefore); // the render read it from the store
+
+    SF_INFO info{};
+    SNDFILE* file = sf_open(flac.toLocal8Bit().constData(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<int16_t> samples(static_cast<size_t>(info.frames * info.channels));
+    EXPECT_EQ(sf_readf_short(file, samples.data(), info.frames), info.frames);
+    sf_close(file);
+    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+    EXPECT_EQ(info.frames, 3 * 44100);
+    EXPECT_EQ(info.channels, 2);
+    int peak = 0;
+    for (int16_t s : samples)
+        peak = std::max(peak, std::abs(int(s)));
+    EXPECT_GT(peak, 1000);
+    EXPECT_EQ(StatusLine(), "Rendered \"Alpha\" to " + flac);
+    ExpectPlaying();
+}
+
+TEST_F(ListeningOptions, ACancelledRenderLeavesNoFileAndAWrongNameIsRefused)
+{
+    Start();
+    Use("rain.wav");
+    const QString ogg = TempPath("long.ogg");
+    bool refused = false;
+    Prompts.AnswerDialog([&](QDialog& d) {
+        auto& dialog = static_cast<TfrmRenderDialog&>(d);
+        dialog.edtFile->setText(TempPath("long.mp3"));
+        dialog.btnRender->click();
+        refused = !dialog.Rendering();
+        const int result = RenderScript(ogg, QTime(10, 0), [](TfrmRenderDialog& running) {
+            while (running.Progress->value() == 0)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            running.btnCancel->click();
+        })(d);
+        EXPECT_EQ(dialog.lblStatus->text(), "Render cancelled; no file was written.");
+        EXPECT_TRUE(dialog.btnRender->isEnabled());
+        return result;
+    });
+    ASSERT_TRUE(Ui().Trigger("RenderToFile"));
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(Prompts.Texts("warning"),
+              QStringList{"\"" + TempPath("long.mp3") + "\" is not a sound file this program writes: name it .flac, "
+                                                        ".wav or .ogg."});
+    EXPECT_FALSE(QFileInfo::exists(ogg));
+    EXPECT_EQ(QDir(TempPath("")).entryList({"*long*"}, QDir::Files | QDir::Hidden), QStringList{});
 }

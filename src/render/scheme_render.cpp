@@ -1,4 +1,4 @@
-#include "tool/scheme_render.h"
+#include "render/scheme_render.h"
 
 #include "audio/backends/sound_backend.h"
 #include "audio/ds_mixer.h"
@@ -7,9 +7,9 @@
 #include "playback/random_source.h"
 #include "playback/scheme_session.h"
 #include "playback/sleep_timer.h"
+#include "render/sound_file_writer.h"
 #include "store/database.h"
 #include "store/table.h"
-#include "tool/wav_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,93 +22,73 @@ namespace {
 // mixer's 50 ms end poll, the scheduler's second and the 100 ms motion tick
 // fall where they would live.
 constexpr int64_t kStepMs = 10;
+// The mix goes to the file, and progress is told, a second at a time.
+constexpr int64_t kChunkMs = 1000;
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
-constexpr double kLongestSeconds = 3600;
 
 struct TSchemeRecord {
     int32_t RecordNo = 0;
     int LoopPeriod = 0;
 };
 
-TSchemeRecord FindScheme(TDatabase& database, const std::string& title)
+TSchemeRecord FindScheme(TDatabase& database, const TSchemeRenderOptions& options)
 {
     TTable schemes(database, "Schemes");
     schemes.Open();
-    const int name = schemes.ColumnIndex("Name");
+    const int name = schemes.ColumnIndex("Name"), recordNo = schemes.ColumnIndex("RecordNo");
     std::optional<TBookmark> found;
     schemes.ForEachRow([&](const TRowView& row) {
-        if (!found && row.Text(name) == title)
+        if (!found && (options.SchemeNo ? row.Integer(recordNo) == *options.SchemeNo : row.Text(name) == options.Title))
             found = row.Bookmark();
     });
     if (!found)
-        throw EAmbitoneError("ambitone-tool: no scheme titled \"" + title + "\"");
+        throw EAmbitoneError(options.SchemeNo ? "There is no scheme numbered " + std::to_string(*options.SchemeNo)
+                                              : "There is no scheme titled \"" + options.Title + "\"");
     schemes.GotoBookmark(*found);
     return {schemes.FieldByName("RecordNo").AsInteger(), schemes.FieldByName("LoopPeriod").AsInteger()};
 }
 
-// The engine's timers read the default clock where none is handed to them.
-class TDefaultClockScope {
-public:
-    explicit TDefaultClockScope(IClock& clock) { SetDefaultClock(&clock); }
-    ~TDefaultClockScope() { SetDefaultClock(nullptr); }
-    TDefaultClockScope(const TDefaultClockScope&) = delete;
-    TDefaultClockScope& operator=(const TDefaultClockScope&) = delete;
-};
-
 } // namespace
-
-int64_t ParseTimeOfDay(const std::string& text)
-{
-    auto digits = [&](size_t at, size_t count) {
-        int value = 0;
-        for (size_t i = at; i < at + count; ++i) {
-            if (i >= text.size() || text[i] < '0' || text[i] > '9')
-                return -1;
-            value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
-    const bool withMs = text.size() == 12;
-    const bool shapeOk =
-        (text.size() == 8 || withMs) && text[2] == ':' && text[5] == ':' && (!withMs || text[8] == '.');
-    const int hours = shapeOk ? digits(0, 2) : -1, minutes = shapeOk ? digits(3, 2) : -1;
-    const int seconds = shapeOk ? digits(6, 2) : -1, ms = !shapeOk ? -1 : withMs ? digits(9, 3) : 0;
-    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59 || ms < 0)
-        throw EAmbitoneError("ambitone-tool: --start takes HH:MM:SS.mmm (UTC), not \"" + text + "\"");
-    return ((hours * 60LL + minutes) * 60 + seconds) * 1000 + ms;
-}
 
 TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
 {
+    // A name the writer would refuse fails before anything is rendered.
+    if (!options.Out.empty())
+        DetectSoundFileFormat(options.Out);
     TDatabase database;
     database.SetDirectory(options.DataDir);
     // Connecting would create an empty store; this reader only opens one.
     if (!std::filesystem::is_regular_file(database.FilePath()))
-        throw EAmbitoneError("ambitone-tool: no record store at " + database.FilePath().string());
-    const TSchemeRecord scheme = FindScheme(database, options.Title);
+        throw EAmbitoneError("There is no record store at " + database.FilePath().string());
+    const TSchemeRecord scheme = FindScheme(database, options);
 
+    // Before the session, which reports to it until its end.
+    TSchemeRenderResult result;
     TVirtualClock clock(options.StartMs);
-    TDefaultClockScope defaultClock(clock);
+    // The render's own generator: the window's scheme, playing meanwhile,
+    // draws from the process's, and neither may move the other's numbers.
+    TRandomSource random;
     // Declared in the order they must be made; they go in reverse, the
     // session's channels before the mixer before the device.
     TLoopbackBackend loopback = CreateOpenAlLoopbackBackend(kRate, kChannels, options.Headphones);
     TMMDSWaveMixer mixer(*loopback.Backend, clock);
+    // The mixer tells the device what it renders for as it opens it.
+    mixer.SetHeadphones(options.Headphones);
     ApplyMainMixerSettings(mixer);
-    TSchemeSession session(mixer, clock);
+    TSchemeSession session(mixer, clock, random);
     TScheduler& scheduler = session.Scheduler();
     scheduler.SchemeSelected(scheme.LoopPeriod);
 
-    TSchemeRenderResult result;
     result.LoopLength = scheduler.LoopLength();
     const double seconds = options.Seconds.value_or(result.LoopLength);
-    if (!(seconds > 0 && seconds <= kLongestSeconds))
-        throw EAmbitoneError(options.Seconds ? "ambitone-tool: --seconds must lie in (0, 3600]"
-                                             : "ambitone-tool: the scheme's loop length is " +
-                                                   std::to_string(result.LoopLength) + " s; give --seconds");
+    if (!(seconds > 0 && seconds <= kLongestRenderSeconds))
+        throw EAmbitoneError(options.Seconds ? "The length of a render must lie in (0, 36000] seconds"
+                                             : "The scheme's loop length is " + std::to_string(result.LoopLength) +
+                                                   " s; give the length to render");
     const int64_t totalMs = std::llround(seconds * 1000);
 
-    ProcessRandom().Reseed(clock);
+    random.Reseed(clock);
     TTable data(database, "SchemeData");
     TTable sounds(database, "SoundCatalog");
     data.Open();
@@ -144,24 +124,43 @@ TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
     result.SampleRate = renderer.SampleRate();
     result.Channels = renderer.Channels();
     auto framesAt = [&](int64_t ms) { return ms * result.SampleRate / 1000; };
-    std::vector<int16_t> output(static_cast<size_t>(framesAt(totalMs) * result.Channels));
-    for (int64_t t = 0; t < totalMs; t += kStepMs) {
-        const int64_t step = std::min(kStepMs, totalMs - t);
-        const int64_t from = framesAt(t), to = framesAt(t + step);
-        renderer.Render(output.data() + from * result.Channels, static_cast<int>(to - from));
-        clock.Advance(step);
-    }
-    scheduler.OnEvent = nullptr;
-
     result.Frames = framesAt(totalMs);
     result.Milliseconds = totalMs;
-    for (int16_t s : output)
-        result.Peak = std::max(result.Peak, std::abs(static_cast<int>(s)));
-    if (!options.Out.empty()) {
-        const TWaveFormat format =
-            TWaveFormat::Pcm(static_cast<uint16_t>(result.Channels), static_cast<uint32_t>(result.SampleRate), 16);
-        WritePcmWaveFile(options.Out, format, reinterpret_cast<const uint8_t*>(output.data()),
-                         static_cast<uint32_t>(output.size() * sizeof(int16_t)));
+
+    std::optional<TSoundFileWriter> writer;
+    if (!options.Out.empty())
+        writer.emplace(options.Out, result.Channels, result.SampleRate, result.Frames);
+    // A second of steps, whose frame counts may round either way.
+    std::vector<int16_t> chunk(static_cast<size_t>((framesAt(kChunkMs) + 1) * result.Channels));
+    int64_t chunkFrames = 0;
+    for (int64_t t = 0; t < totalMs;) {
+        if (options.Cancel && options.Cancel->load()) {
+            if (writer)
+                writer->Discard();
+            throw ERenderCancelled();
+        }
+        const int64_t step = std::min(kStepMs, totalMs - t);
+        const int64_t frames = framesAt(t + step) - framesAt(t);
+        renderer.Render(chunk.data() + chunkFrames * result.Channels, static_cast<int>(frames));
+        chunkFrames += frames;
+        clock.Advance(step);
+        t += step;
+        if (t % kChunkMs != 0 && t != totalMs)
+            continue;
+        const auto end = chunk.begin() + chunkFrames * result.Channels;
+        for (auto s = chunk.begin(); s != end; ++s)
+            result.Peak = std::max(result.Peak, std::abs(static_cast<int>(*s)));
+        if (writer)
+            writer->Write(chunk.data(), chunkFrames);
+        chunkFrames = 0;
+        if (options.OnProgress && t < totalMs)
+            options.OnProgress(static_cast<double>(t) / static_cast<double>(totalMs));
     }
+    scheduler.OnEvent = nullptr;
+    if (writer)
+        writer->Commit();
+    // Done once the file is in its place.
+    if (options.OnProgress)
+        options.OnProgress(1.0);
     return result;
 }
