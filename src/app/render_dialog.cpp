@@ -7,6 +7,7 @@
 #include "scheme/scheme_list_panel.h"
 #include "scheme/scheme_panel.h"
 #include "ui/accessible.h"
+#include "ui/panel_style.h"
 #include "ui/prompts.h"
 
 #include <QCheckBox>
@@ -21,7 +22,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
-#include <QTimeEdit>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -29,10 +30,31 @@ namespace {
 
 const QStringList kExtensions = {QStringLiteral("flac"), QStringLiteral("wav"), QStringLiteral("ogg")};
 
-QTime LengthAsTime(int seconds)
-{
-    return QTime(0, 0).addSecs(std::clamp(seconds, 1, static_cast<int>(kLongestRenderSeconds)));
+// Black and lime like the window around it.
+const char* const kDialogStyle = R"(
+QDialog#frmRenderDialog { background: black; }
+QLabel, QCheckBox { color: lime; }
+QLineEdit, QSpinBox { background: black; color: lime; border: 1px solid #1f5f1f; padding: 1px 4px; }
+QLineEdit:focus, QSpinBox:focus { border-color: #3f9f3f; }
+QLineEdit:disabled, QSpinBox:disabled, QCheckBox:disabled { color: #2f6f2f; }
+QPushButton {
+    color: lime; background: #101010; border: 1px solid #3f9f3f; padding: 3px 12px; min-width: 60px;
 }
+QPushButton:default { border-color: lime; }
+QPushButton:disabled { color: #2f6f2f; border-color: #1f3f1f; }
+QProgressBar { background: black; color: lime; border: 1px solid #3f9f3f; text-align: center; }
+QProgressBar::chunk { background: #008000; }
+)";
+
+// A form label that moves the focus to its field on Alt and the letter.
+QLabel* Buddy(const QString& text, QWidget* field)
+{
+    auto* label = new QLabel(text, field->parentWidget());
+    label->setBuddy(field);
+    return label;
+}
+
+constexpr int kLongestMinutes = static_cast<int>(kLongestRenderSeconds) / 60;
 
 } // namespace
 
@@ -41,6 +63,7 @@ TfrmRenderDialog::TfrmRenderDialog(QWidget* parent, IPrompts& prompts, TRenderRe
 {
     setObjectName("frmRenderDialog");
     setWindowTitle(QStringLiteral("Render to File"));
+    setStyleSheet(QString::fromLatin1(WindowStyleSheet()) + QString::fromLatin1(kDialogStyle));
 
     edtFile = new QLineEdit(this);
     edtFile->setObjectName("edtFile");
@@ -52,13 +75,25 @@ TfrmRenderDialog::TfrmRenderDialog(QWidget* parent, IPrompts& prompts, TRenderRe
     fileRow->addWidget(edtFile, 1);
     fileRow->addWidget(btnBrowse);
 
-    edtLength = new QTimeEdit(this);
-    edtLength->setObjectName("edtLength");
-    edtLength->setAccessibleName(QStringLiteral("Length"));
-    edtLength->setDisplayFormat(QStringLiteral("H:mm:ss"));
-    edtLength->setTimeRange(QTime(0, 0, 1), LengthAsTime(static_cast<int>(kLongestRenderSeconds)));
-    edtLength->setTime(LengthAsTime(m_request.LoopLength));
-    edtLength->setToolTip(QStringLiteral("One loop of the scheme unless you choose otherwise; at most 10 hours."));
+    // Minutes and seconds: both typed as plain numbers, one loop to start.
+    edtMinutes = new QSpinBox(this);
+    edtMinutes->setObjectName("edtMinutes");
+    edtMinutes->setAccessibleName(QStringLiteral("Length, minutes"));
+    edtMinutes->setRange(0, kLongestMinutes);
+    edtMinutes->setSuffix(QStringLiteral(" min"));
+    edtSeconds = new QSpinBox(this);
+    edtSeconds->setObjectName("edtSeconds");
+    edtSeconds->setAccessibleName(QStringLiteral("Length, seconds"));
+    edtSeconds->setRange(0, 59);
+    edtSeconds->setSuffix(QStringLiteral(" s"));
+    // Ten hours is the end: no seconds beyond it.
+    connect(edtMinutes, &QSpinBox::valueChanged, this,
+            [this](int minutes) { edtSeconds->setMaximum(minutes >= kLongestMinutes ? 0 : 59); });
+    SetLengthSeconds(m_request.LoopLength);
+    auto* lengthRow = new QHBoxLayout;
+    lengthRow->addWidget(edtMinutes);
+    lengthRow->addWidget(edtSeconds);
+    lengthRow->addWidget(new QLabel(QStringLiteral("one loop unless you choose otherwise; at most 10 hours"), this), 1);
 
     chkHeadphones = new QCheckBox(QStringLiteral("Headphones (3D audio)"), this);
     chkHeadphones->setObjectName("chkHeadphones");
@@ -85,8 +120,8 @@ TfrmRenderDialog::TfrmRenderDialog(QWidget* parent, IPrompts& prompts, TRenderRe
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Scheme:"), new QLabel(m_request.Title, this));
-    form->addRow(QStringLiteral("&File:"), fileRow);
-    form->addRow(QStringLiteral("&Length:"), edtLength);
+    form->addRow(Buddy(QStringLiteral("&File:"), edtFile), fileRow);
+    form->addRow(Buddy(QStringLiteral("&Length:"), edtMinutes), lengthRow);
     form->addRow(QString(), chkHeadphones);
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
@@ -109,6 +144,18 @@ TfrmRenderDialog::~TfrmRenderDialog()
         m_cancel = true;
         m_worker->wait();
     }
+}
+
+int TfrmRenderDialog::LengthSeconds() const
+{
+    return edtMinutes->value() * 60 + edtSeconds->value();
+}
+
+void TfrmRenderDialog::SetLengthSeconds(int seconds)
+{
+    seconds = std::clamp(seconds, 1, static_cast<int>(kLongestRenderSeconds));
+    edtMinutes->setValue(seconds / 60);
+    edtSeconds->setValue(seconds % 60);
 }
 
 QString TfrmRenderDialog::FilePath() const
@@ -140,12 +187,17 @@ void TfrmRenderDialog::btnRenderClick()
             QStringLiteral("\"%1\" is not a sound file this program writes: name it .flac, .wav or .ogg.").arg(path));
         return;
     }
+    const int seconds = LengthSeconds();
+    if (seconds < 1) {
+        m_prompts.ShowWarning(QStringLiteral("Choose a length of at least one second."));
+        return;
+    }
     TSchemeRenderOptions options;
     options.DataDir = m_request.DataDirectory;
     options.SchemeNo = m_request.SchemeNo;
     options.Title = m_request.Title.toStdString();
     options.Out = path.toStdString();
-    options.Seconds = QTime(0, 0).secsTo(edtLength->time());
+    options.Seconds = seconds;
     // The random choices start from the time of day, as they do live.
     options.StartMs = QDateTime::currentDateTimeUtc().time().msecsSinceStartOfDay();
     options.Headphones = chkHeadphones->isChecked();
@@ -164,7 +216,7 @@ void TfrmRenderDialog::btnRenderClick()
         }
     });
     connect(m_worker, &QThread::finished, this, &TfrmRenderDialog::Finished);
-    for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtLength, chkHeadphones, btnRender})
+    for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtMinutes, edtSeconds, chkHeadphones, btnRender})
         control->setEnabled(false);
     lblStatus->setText(QStringLiteral("Rendering %1...").arg(QFileInfo(path).fileName()));
     m_progressTimer->start();
@@ -199,7 +251,7 @@ void TfrmRenderDialog::Finished()
     m_worker->deleteLater();
     m_worker = nullptr;
     ShowProgress();
-    for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtLength, chkHeadphones, btnRender})
+    for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtMinutes, edtSeconds, chkHeadphones, btnRender})
         control->setEnabled(true);
     if (m_cancelled) {
         Progress->setValue(0);

@@ -25,7 +25,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QThread;
-class QTimeEdit;
+class QSpinBox;
 class QTimer;
 
 struct TRenderRequest {
@@ -45,7 +45,7 @@ public:
 
     QLineEdit* edtFile = nullptr;
     QPushButton* btnBrowse = nullptr;
-    QTimeEdit* edtLength = nullptr;
+    QSpinBox *edtMinutes = nullptr, *edtSeconds = nullptr;
     QCheckBox* chkHeadphones = nullptr;
     QProgressBar* Progress = nullptr;
     QLabel* lblStatus = nullptr;
@@ -58,6 +58,9 @@ public:
     // Stops a running render (no file is left), or closes the dialog.
     void btnCancelClick();
     bool Rendering() const { return m_worker != nullptr; }
+    // The length chosen, in seconds.
+    int LengthSeconds() const;
+    void SetLengthSeconds(int seconds);
     QString FilePath() const;
 
 protected:

@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QProgressBar>
-#include <QTimeEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -133,12 +132,12 @@ protected:
     // Plays the user's part in Render to File: a length, a file, Render;
     // the window's own device mixes on this thread meanwhile.
     // `whileRendering` runs once the worker is going.
-    TScriptedPrompts::TDialogScript RenderScript(const QString& path, QTime length,
+    TScriptedPrompts::TDialogScript RenderScript(const QString& path, int seconds,
                                                  std::function<void(TfrmRenderDialog&)> whileRendering = {})
     {
-        return [this, path, length, whileRendering](QDialog& d) {
+        return [this, path, seconds, whileRendering](QDialog& d) {
             auto& dialog = static_cast<TfrmRenderDialog&>(d);
-            dialog.edtLength->setTime(length);
+            dialog.SetLengthSeconds(seconds);
             dialog.edtFile->setText(path);
             dialog.btnRender->click();
             EXPECT_TRUE(dialog.Rendering());
@@ -224,8 +223,8 @@ TEST_F(ListeningOptions, RenderToFileMixesTheOpenSchemeAsStoredWhileTheWindowPla
     int defaultLength = 0;
     const QString flac = TempPath("Alpha.flac");
     Prompts.AnswerDialog([&](QDialog& d) {
-        defaultLength = QTime(0, 0).secsTo(static_cast<TfrmRenderDialog&>(d).edtLength->time());
-        return RenderScript(flac, QTime(0, 0, 3))(d);
+        defaultLength = static_cast<TfrmRenderDialog&>(d).LengthSeconds();
+        return RenderScript(flac, 3)(d);
     });
     ASSERT_TRUE(Ui().Trigger("RenderToFile"));
     EXPECT_EQ(Prompts.Texts("error"), QStringList{});
@@ -260,7 +259,7 @@ TEST_F(ListeningOptions, ACancelledRenderLeavesNoFileAndAWrongNameIsRefused)
         dialog.edtFile->setText(TempPath("long.mp3"));
         dialog.btnRender->click();
         refused = !dialog.Rendering();
-        const int result = RenderScript(ogg, QTime(10, 0), [](TfrmRenderDialog& running) {
+        const int result = RenderScript(ogg, 36000, [](TfrmRenderDialog& running) {
             while (running.Progress->value() == 0)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             running.btnCancel->click();
