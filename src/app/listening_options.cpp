@@ -52,8 +52,10 @@ void TListeningOptions::Restore()
 
 void TListeningOptions::UseDefaultDevice(const QString& why)
 {
+    // Closed, it only takes the choice; open (a device that opened but
+    // failed later), it reopens on the default and plays on there.
     try {
-        m_mixer->SetDeviceID(0);
+        m_mixer->ReopenDevice([&] { m_mixer->SetDeviceID(0); });
     } catch (const std::exception& error) {
         m_status(why + QStringLiteral(" The default device could not be opened either: ") +
                  QString::fromLocal8Bit(error.what()));
@@ -68,8 +70,17 @@ void TListeningOptions::SetHeadphones(bool on)
     if (!m_mixer)
         return;
     m_mixer->ReopenDevice([&] { m_mixer->SetHeadphones(on); });
+    if (on && !m_mixer->IsOpen()) {
+        // Only a device asked for headphones tells whether it can render
+        // for them: a brief open answers now rather than at the next Play.
+        try {
+            m_mixer->OpenDevice();
+            m_mixer->CloseDevice();
+        } catch (const std::exception&) {
+        }
+    }
     const QString why = QString::fromStdString(m_mixer->HeadphonesUnavailable());
-    if (on && m_mixer->IsOpen() && !why.isEmpty())
+    if (on && !why.isEmpty())
         m_status(QStringLiteral("Headphones (3D audio) are not available: %1 Playing plain stereo.").arg(why));
     else
         m_status(on ? QStringLiteral("Headphones (3D audio) on.") : QStringLiteral("Headphones (3D audio) off."));
@@ -95,7 +106,9 @@ QMenu* TListeningOptions::DeviceMenu(QWidget* parent)
 
 void TListeningOptions::FillDeviceMenu(QMenu* menu)
 {
+    // The old items and their group go; the list may have changed.
     menu->clear();
+    delete menu->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly);
     const int count = m_mixer ? static_cast<int>(m_mixer->Devices().size()) : 0;
     menu->setEnabled(count > 1);
     auto* group = new QActionGroup(menu);
@@ -117,14 +130,32 @@ void TListeningOptions::ChooseDevice(int id)
     if (!m_mixer || id == m_mixer->DeviceID())
         return;
     const QString name = id == 0 ? QString() : DeviceName(*m_mixer, id);
+    // Kept even when it fails: the device may open at the next start.
+    m_settings.setValue(DeviceKey, name);
+    // A device that cannot be opened leaves the default in its place
+    // within the same reopen, so that what was playing plays on there.
+    QString failure;
     try {
-        m_mixer->ReopenDevice([&] { m_mixer->SetDeviceID(id); });
+        m_mixer->ReopenDevice([&] {
+            try {
+                m_mixer->SetDeviceID(id);
+            } catch (const std::exception& error) {
+                failure = QString::fromLocal8Bit(error.what());
+                m_mixer->SetDeviceID(0);
+            }
+        });
     } catch (const std::exception& error) {
-        UseDefaultDevice(QStringLiteral("The output device \"%1\" could not be opened (%2); playing on the default "
-                                        "device.")
-                             .arg(name, QString::fromLocal8Bit(error.what())));
+        failure = QString::fromLocal8Bit(error.what());
+    }
+    if (failure.isEmpty()) {
+        m_status(QStringLiteral("Playing on %1.").arg(DeviceName(*m_mixer, id)));
         return;
     }
-    m_settings.setValue(DeviceKey, name);
-    m_status(QStringLiteral("Playing on %1.").arg(DeviceName(*m_mixer, id)));
+    const QString why =
+        QStringLiteral("The output device \"%1\" could not be opened (%2); playing on the default device.")
+            .arg(name, failure);
+    if (m_mixer->DeviceID() == 0)
+        m_status(why);
+    else
+        UseDefaultDevice(why);
 }

@@ -140,9 +140,12 @@ TfrmRenderDialog::TfrmRenderDialog(QWidget* parent, IPrompts& prompts, TRenderRe
 
 TfrmRenderDialog::~TfrmRenderDialog()
 {
+    // A render still running is given up (its file with it) and waited
+    // for: it writes into this dialog's members.
     if (m_worker) {
         m_cancel = true;
         m_worker->wait();
+        delete m_worker;
     }
 }
 
@@ -204,15 +207,21 @@ void TfrmRenderDialog::btnRenderClick()
     options.Cancel = &m_cancel;
     options.OnProgress = [this](double done) { m_permille = static_cast<int>(done * 1000); };
     m_cancel = false;
-    m_cancelled = false;
     m_permille = 0;
     m_error.clear();
+    m_outcome = TOutcome::Failed;
+    // What the worker did, not what was pressed: a Cancel that came while
+    // the last second was being written leaves a finished file.
     m_worker = QThread::create([this, options] {
         try {
             RenderScheme(options);
+            m_outcome = TOutcome::Done;
         } catch (const ERenderCancelled&) {
+            m_outcome = TOutcome::Cancelled;
         } catch (const std::exception& error) {
             m_error = error.what();
+        } catch (...) {
+            m_error = "The render failed for a reason it could not name.";
         }
     });
     connect(m_worker, &QThread::finished, this, &TfrmRenderDialog::Finished);
@@ -229,7 +238,6 @@ void TfrmRenderDialog::btnCancelClick()
         QDialog::reject();
         return;
     }
-    m_cancelled = true;
     m_cancel = true;
     lblStatus->setText(QStringLiteral("Cancelling..."));
 }
@@ -253,12 +261,12 @@ void TfrmRenderDialog::Finished()
     ShowProgress();
     for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtMinutes, edtSeconds, chkHeadphones, btnRender})
         control->setEnabled(true);
-    if (m_cancelled) {
+    if (m_outcome == TOutcome::Cancelled) {
         Progress->setValue(0);
         lblStatus->setText(QStringLiteral("Render cancelled; no file was written."));
         return;
     }
-    if (!m_error.empty()) {
+    if (m_outcome == TOutcome::Failed) {
         Progress->setValue(0);
         lblStatus->setText(QStringLiteral("The render failed."));
         m_prompts.ShowError(QString::fromStdString(m_error));

@@ -76,6 +76,8 @@ private:
     QTimer* m_progressTimer = nullptr;
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_permille{0};
-    std::string m_error; // written by the worker, read after it ended
-    bool m_cancelled = false;
+    // Written by the worker, read once it has ended.
+    enum class TOutcome { Done, Cancelled, Failed };
+    TOutcome m_outcome = TOutcome::Failed;
+    std::string m_error;
 };

@@ -266,10 +266,17 @@ void TMMDSWaveMixer::ReopenDevice(const std::function<void()>& change)
         uint32_t Cursor;
     };
     std::vector<TResume> resume;
+    // Plays that ran out before the end poll saw it: their end is still
+    // owed, and is reported once the device is back.
+    std::vector<TMMDSMixChannel*> ended;
     for (TMMDSMixChannel* channel : m_channels) {
         TMMDSSoundBuffer& buffer = channel->m_buffer;
-        if (buffer.m_mixer == this && buffer.m_playing && buffer.IsPlaying())
+        if (buffer.m_mixer != this || !buffer.m_playing)
+            continue;
+        if (buffer.IsPlaying())
             resume.push_back({channel, buffer.PlayCursor()});
+        else
+            ended.push_back(channel);
     }
     {
         m_reopening = true;
@@ -293,12 +300,18 @@ void TMMDSWaveMixer::ReopenDevice(const std::function<void()>& change)
             PlayBuffer(&entry.Channel->m_buffer);
         }
     } catch (...) {
+        for (TMMDSMixChannel* channel : ended)
+            if (stillRegistered(channel))
+                ReportEnd(channel->m_buffer, TMMDSPlayEnd::peFinished);
         // Whoever started those plays must learn that they are over.
         for (const TResume& entry : resume)
             if (stillRegistered(entry.Channel) && !entry.Channel->m_buffer.m_playing)
                 ReportEnd(entry.Channel->m_buffer, TMMDSPlayEnd::peStopped);
         throw;
     }
+    for (TMMDSMixChannel* channel : ended)
+        if (stillRegistered(channel))
+            ReportEnd(channel->m_buffer, TMMDSPlayEnd::peFinished);
 }
 
 void TMMDSWaveMixer::ReadCaps()

@@ -257,14 +257,20 @@ TMMDSChannelConnector::TMMDSChannelConnector(IClock& clock) : m_levelClock(TLeve
 
 TMMDSChannelConnector::~TMMDSChannelConnector()
 {
-    m_channel = nullptr;
     {
         std::lock_guard<std::mutex> guard(ConnectorsLock());
+        m_channel = nullptr;
         Connectors().erase(this);
     }
     m_levelClock->Unregister(*this);
     // The last connector of a clock stops it here.
     m_levelClock.reset();
+}
+
+void TMMDSChannelConnector::SetChannel(ILevelSource* channel)
+{
+    std::lock_guard<std::mutex> guard(ConnectorsLock());
+    m_channel = channel;
 }
 
 void TMMDSChannelConnector::ChannelDestroyed(const ILevelSource* channel)

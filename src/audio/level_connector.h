@@ -110,8 +110,10 @@ public:
     TMMDSChannelConnector& operator=(const TMMDSChannelConnector&) = delete;
 
     ILevelSource* Channel() const { return m_channel; }
-    void SetChannel(ILevelSource* channel) { m_channel = channel; }
-    void ClearChannel() { m_channel = nullptr; }
+    // Under the connectors' lock: a channel going on another thread (a
+    // render to a file) looks for itself in every connector.
+    void SetChannel(ILevelSource* channel);
+    void ClearChannel() { SetChannel(nullptr); }
     // Clears `channel` from every connector; its owner calls it before the
     // channel goes.
     static void ChannelDestroyed(const ILevelSource* channel);

@@ -75,6 +75,21 @@ TSchemeRenderResult RenderScheme(const TSchemeRenderOptions& options)
     TMMDSWaveMixer mixer(*loopback.Backend, clock);
     // The mixer tells the device what it renders for as it opens it.
     mixer.SetHeadphones(options.Headphones);
+    if (options.Headphones) {
+        // A device that cannot render for headphones says why before
+        // anything is rendered; closed again, it opens at Play as ever.
+        try {
+            mixer.OpenDevice();
+        } catch (const std::exception&) {
+            const std::string why = loopback.Backend->HeadphonesUnavailable();
+            if (why.empty())
+                throw;
+            std::string message("Headphones (3D audio) are not available: ");
+            message += why;
+            throw EAmbitoneError(message);
+        }
+        mixer.CloseDevice();
+    }
     ApplyMainMixerSettings(mixer);
     TSchemeSession session(mixer, clock, random);
     TScheduler& scheduler = session.Scheduler();

@@ -408,6 +408,8 @@ void TSchemePanel::WriteBack()
     TTable& schemes = *m_tables.tblSchemes;
     if (!schemes.Active())
         return;
+    if (m_rowDialog)
+        m_rowDialog->close(); // its choices reach the record before it is stored
     // Every row is written back, changed or not, and the loop length with
     // them, in one transaction: a failure leaves the scheme as it was stored.
     try {

@@ -1,5 +1,7 @@
-// Falling asleep to a scheme in the window: Options > Stop After fades the
-// scene through the listener, shows the time left and stops as Stop does.
+// Listening in the window: Options > Stop After fades the scene and stops
+// it; Options > Headphones and Output Device choose how the 3D mixer's
+// device opens, kept across runs; Ambitone > Render to File mixes the open
+// scheme to a file on a worker while the window plays on.
 #include "scheme_rows_fixture.h"
 
 #include "app/listening_options.h"
@@ -86,6 +88,8 @@ public:
     TDSResult CreateDevice(const TSoundDeviceEntry& entry, std::unique_ptr<ISoundDevice>& device) override
     {
         m_opened.push_back(entry.Guid ? entry.Description : "default");
+        if (entry.Description == "Broken")
+            return DSERR_NODRIVER;
         return m_inner->CreateDevice(entry, device);
     }
     void SetHeadphones(bool on) override
@@ -216,6 +220,17 @@ TEST_F(ListeningOptions, TheOutputDeviceIsChosenKeptAndFallsBackWhenGone)
     EXPECT_EQ(Settings->value("OutputDevice").toString(), "USB Headset"); // back when it is
 }
 
+TEST_F(ListeningOptions, ADeviceThatWillNotOpenLeavesTheDefaultPlayingInItsPlace)
+{
+    Devices({"Speakers", "Broken"});
+    PlayARow();
+    TWindowDriver::SubMenu(Ui().TopMenu("Options"), "Output Device")->actions().back()->trigger();
+    EXPECT_EQ(Mixer().DeviceID(), 0);
+    EXPECT_TRUE(StatusLine().startsWith("The output device \"Broken\" could not be opened (")) << StatusLine().toStdString();
+    ExpectPlaying();
+    EXPECT_EQ(Settings->value("OutputDevice").toString(), "Broken"); // tried again at the next start
+}
+
 TEST_F(ListeningOptions, RenderToFileMixesTheOpenSchemeAsStoredWhileTheWindowPlaysOn)
 {
     PlayARow(); // its looping frequency is not stored yet
@@ -260,7 +275,7 @@ TEST_F(ListeningOptions, ACancelledRenderLeavesNoFileAndAWrongNameIsRefused)
         dialog.btnRender->click();
         refused = !dialog.Rendering();
         const int result = RenderScript(ogg, 36000, [](TfrmRenderDialog& running) {
-            while (running.Progress->value() == 0)
+            while (running.Rendering() && running.Progress->value() == 0)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             running.btnCancel->click();
         })(d);
