@@ -17,6 +17,25 @@ QString DeviceName(const TMMDSWaveMixer& mixer, int id)
     return QString::fromStdString(mixer.Devices().at(static_cast<size_t>(id)).Description);
 }
 
+QString CouldNotOpen(const QString& name, const QString& why)
+{
+    return QStringLiteral("The output device \"%1\" could not be opened (%2); playing on the default device.")
+        .arg(name, why);
+}
+
+// Only a device asked for headphones tells whether it can render for them:
+// a brief open of a closed device answers now rather than at the next Play.
+void AskAboutHeadphones(TMMDSWaveMixer& mixer)
+{
+    if (!mixer.Headphones() || mixer.IsOpen())
+        return;
+    try {
+        mixer.OpenDevice();
+        mixer.CloseDevice();
+    } catch (const std::exception&) {
+    }
+}
+
 } // namespace
 
 TListeningOptions::TListeningOptions(TMMDSWaveMixer* mixer, QSettings& settings, TStatus status, QObject* parent)
@@ -30,8 +49,10 @@ void TListeningOptions::Restore()
         return;
     m_mixer->SetHeadphones(m_settings.value(HeadphonesKey, false).toBool());
     const QString wanted = m_settings.value(DeviceKey).toString();
-    if (wanted.isEmpty())
+    if (wanted.isEmpty()) {
+        AskAboutHeadphones(*m_mixer);
         return;
+    }
     const int count = static_cast<int>(m_mixer->Devices().size());
     for (int id = 1; id < count; ++id) {
         if (DeviceName(*m_mixer, id) != wanted)
@@ -39,15 +60,15 @@ void TListeningOptions::Restore()
         try {
             m_mixer->SetDeviceID(id);
         } catch (const std::exception& error) {
-            UseDefaultDevice(QStringLiteral("The output device \"%1\" could not be opened (%2); playing on the "
-                                            "default device.")
-                                 .arg(wanted, QString::fromLocal8Bit(error.what())));
+            UseDefaultDevice(CouldNotOpen(wanted, QString::fromLocal8Bit(error.what())));
         }
+        AskAboutHeadphones(*m_mixer);
         return;
     }
     // The name stays kept: the device may be back at the next start.
     UseDefaultDevice(
         QStringLiteral("The output device \"%1\" is not connected; playing on the default device.").arg(wanted));
+    AskAboutHeadphones(*m_mixer);
 }
 
 void TListeningOptions::UseDefaultDevice(const QString& why)
@@ -70,15 +91,7 @@ void TListeningOptions::SetHeadphones(bool on)
     if (!m_mixer)
         return;
     m_mixer->ReopenDevice([&] { m_mixer->SetHeadphones(on); });
-    if (on && !m_mixer->IsOpen()) {
-        // Only a device asked for headphones tells whether it can render
-        // for them: a brief open answers now rather than at the next Play.
-        try {
-            m_mixer->OpenDevice();
-            m_mixer->CloseDevice();
-        } catch (const std::exception&) {
-        }
-    }
+    AskAboutHeadphones(*m_mixer);
     const QString why = QString::fromStdString(m_mixer->HeadphonesUnavailable());
     if (on && !why.isEmpty())
         m_status(QStringLiteral("Headphones (3D audio) are not available: %1 Playing plain stereo.").arg(why));
@@ -151,9 +164,7 @@ void TListeningOptions::ChooseDevice(int id)
         m_status(QStringLiteral("Playing on %1.").arg(DeviceName(*m_mixer, id)));
         return;
     }
-    const QString why =
-        QStringLiteral("The output device \"%1\" could not be opened (%2); playing on the default device.")
-            .arg(name, failure);
+    const QString why = CouldNotOpen(name, failure);
     if (m_mixer->DeviceID() == 0)
         m_status(why);
     else
