@@ -190,6 +190,10 @@ void TfrmRenderDialog::btnRenderClick()
             QStringLiteral("\"%1\" is not a sound file this program writes: name it .flac, .wav or .ogg.").arg(path));
         return;
     }
+    // A name typed by hand may be a file that is there already.
+    if (QFileInfo::exists(path) &&
+        !m_prompts.Confirm(QStringLiteral("\"%1\" already exists. Replace it?").arg(path)))
+        return;
     const int seconds = LengthSeconds();
     if (seconds < 1) {
         m_prompts.ShowWarning(QStringLiteral("Choose a length of at least one second."));
@@ -225,11 +229,17 @@ void TfrmRenderDialog::btnRenderClick()
         }
     });
     connect(m_worker, &QThread::finished, this, &TfrmRenderDialog::Finished);
-    for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtMinutes, edtSeconds, chkHeadphones, btnRender})
-        control->setEnabled(false);
+    SetChoicesEnabled(false);
     lblStatus->setText(QStringLiteral("Rendering %1...").arg(QFileInfo(path).fileName()));
     m_progressTimer->start();
     m_worker->start(QThread::LowPriority);
+}
+
+void TfrmRenderDialog::SetChoicesEnabled(bool enabled)
+{
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{edtFile, btnBrowse, edtMinutes, edtSeconds, chkHeadphones, btnRender})
+        control->setEnabled(enabled);
 }
 
 void TfrmRenderDialog::btnCancelClick()
@@ -259,8 +269,7 @@ void TfrmRenderDialog::Finished()
     m_worker->deleteLater();
     m_worker = nullptr;
     ShowProgress();
-    for (QWidget* control : std::initializer_list<QWidget*>{edtFile, btnBrowse, edtMinutes, edtSeconds, chkHeadphones, btnRender})
-        control->setEnabled(true);
+    SetChoicesEnabled(true);
     if (m_outcome == TOutcome::Cancelled) {
         Progress->setValue(0);
         lblStatus->setText(QStringLiteral("Render cancelled; no file was written."));

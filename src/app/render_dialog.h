@@ -68,6 +68,7 @@ protected:
 
 private:
     void Finished();
+    void SetChoicesEnabled(bool enabled);
     void ShowProgress();
 
     IPrompts& m_prompts;

@@ -268,12 +268,18 @@ TEST_F(ListeningOptions, ACancelledRenderLeavesNoFileAndAWrongNameIsRefused)
     Start();
     Use("rain.wav");
     const QString ogg = TempPath("long.ogg");
+    const QString kept = WriteFile("kept.wav", {1, 2, 3});
     bool refused = false;
+    Prompts.AnswerNo(); // "kept.wav" already exists. Replace it?
     Prompts.AnswerDialog([&](QDialog& d) {
         auto& dialog = static_cast<TfrmRenderDialog&>(d);
-        dialog.edtFile->setText(TempPath("long.mp3"));
-        dialog.btnRender->click();
-        refused = !dialog.Rendering();
+        for (const QString& path : {TempPath("long.mp3"), kept}) {
+            dialog.edtFile->setText(path);
+            dialog.btnRender->click();
+            refused = !dialog.Rendering();
+            if (!refused)
+                break;
+        }
         const int result = RenderScript(ogg, 36000, [](TfrmRenderDialog& running) {
             while (running.Rendering() && running.Progress->value() == 0)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -288,6 +294,7 @@ TEST_F(ListeningOptions, ACancelledRenderLeavesNoFileAndAWrongNameIsRefused)
     EXPECT_EQ(Prompts.Texts("warning"),
               QStringList{"\"" + TempPath("long.mp3") + "\" is not a sound file this program writes: name it .flac, "
                                                         ".wav or .ogg."});
+    EXPECT_EQ(QFileInfo(kept).size(), 3);
     EXPECT_FALSE(QFileInfo::exists(ogg));
     EXPECT_EQ(QDir(TempPath("")).entryList({"*long*"}, QDir::Files | QDir::Hidden), QStringList{});
 }
