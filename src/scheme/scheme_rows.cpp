@@ -436,14 +436,11 @@ void TSchemePanel::WriteBack()
 
 void TSchemePanel::UnloadScheme()
 {
-    TTable& schemes = *m_tables.tblSchemes;
-    if (!schemes.Active())
+    if (!m_tables.tblSchemes->Active())
         return;
-    if (m_rowDialog)
-        m_rowDialog->close(); // its choices reach the record before it is stored
     txtEditName->hide();
     m_renamedRow = -1;
-    WriteBack();
+    WriteBack(); // an open row pop-up closes first
     // The controls wait for the next scheme's rows; the session's rows go
     // with their channels, and a loop that plays goes on, as it does when
     // the open scheme is deleted.
